@@ -1,0 +1,30 @@
+// Diagnostics: every line the compiler prints goes through here, to the
+// standard error stream (or to the stream a test installs).
+#pragma once
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace tolvar {
+
+enum DiagKind {
+    DIAG_INFO,     // "INFO: "
+    DIAG_WARNING,  // "WARNING(code): "
+    DIAG_ERROR,    // "ERROR(code): ", or "ERROR: " for a negative code
+    DIAG_PLAIN     // no prefix: usage text, token dumps, "completed!"
+};
+
+// The one formatting helper behind the wrappers below.
+void vreport(DiagKind kind, int code, const char* fmt, va_list args);
+
+void report_info(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void report_warning(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void report_error(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void report_plain(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Where diagnostics go: the standard error stream unless a test has
+// installed another stream; null restores the standard error stream.
+FILE* diag_file();
+void set_diag_file(FILE* file);
+
+}  // namespace tolvar

@@ -1,0 +1,236 @@
+#include "driver/driver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "codegen/generator.h"
+#include "codegen/output.h"
+#include "driver/diag.h"
+#include "driver/settings.h"
+#include "front/text_file.h"
+#include "parser/statement.h"
+
+namespace tolvar {
+
+void conv_init(ConvState& conv)
+{
+    init_text_labels(conv.text_labels);
+    init_data_labels(conv.data_labels);
+    conv.tree.reset();
+    conv.buffer.reset();
+    conv.size = 0;
+}
+
+void conv_free(ConvState& conv)
+{
+    free_text_labels(conv.text_labels);
+    free_data_labels(conv.data_labels);
+    conv.tree.reset();
+    conv.buffer.reset();
+    conv_init(conv);
+}
+
+void print_usage()
+{
+    report_plain("usage: tolvar [option] source-file\n");
+    report_plain("option: --u6|--se|--md          select game type\n");
+    report_plain("                                    --u6    Dovadi VI (default)\n");
+    report_plain("                                    --se    Rer Edadod Ozeder\n");
+    report_plain("                                    --md    Zavarad Avudad\n");
+    report_plain("        -o|--output FILE        write binary to specified file\n");
+    report_plain("        -t|--text   FILE        read text from specified file\n");
+    report_plain("        -E|--error  FILE        write error message to specified file\n");
+    report_plain("           --no-ja-text         not support japanese text\n");
+    report_plain("           --no-u6-end          not support 'end'\n");
+    report_plain("           --endif-without-if   allow 'endif' without 'if'\n");
+    report_plain("        -V|--verbose            increase verbose level (max=2)\n");
+    report_plain("        -v|--version            print version\n");
+    report_plain("        -?|--help               print usage\n");
+}
+
+void print_version()
+{
+    report_plain("tolvar - Dovadi VI converse file compiler version %s\n", TOLVAR_VERSION);
+}
+
+namespace {
+
+bool is(const char* arg, const char* short_name, const char* long_name)
+{
+    return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
+           std::strcmp(arg, long_name) == 0;
+}
+
+// The flags that take no file name and only switch a setting.
+struct FlagOption {
+    const char* name;
+    int* setting;
+    int value;
+};
+
+const FlagOption flag_options[] = {
+    {"--u6", &game_type, GAME_U6},
+    {"--se", &game_type, GAME_SE},
+    {"--md", &game_type, GAME_MD},
+    {"--no-u6-end", &allow_u6_end, 0},
+    {"--no-ja-text", &allow_ja_text, 0},
+    {"--endif-without-if", &endif_without_if, 1},
+    {"--implicit-decl", &implicit_decl, 1},
+    {"--implicit-eval", &implicit_eval, 1},
+    {"--implicit-int32", &implicit_int32, 1},
+};
+
+bool apply_flag(const char* arg)
+{
+    for (const FlagOption& flag : flag_options) {
+        if (std::strcmp(arg, flag.name) == 0) {
+            *flag.setting = flag.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sends every later write to the standard error descriptor into the file.
+int redirect_errors(const char* path)
+{
+    FILE* file = std::fopen(path, "w");
+    if (file == nullptr) {
+        report_error(-1, "can't open '%s'\n", path);
+        return -1;
+    }
+    int result = 0;
+    if (::dup2(::fileno(file), STDERR_FILENO) < 0) {
+        report_error(-1, "can't dup file descriptor\n");
+        result = -1;
+    }
+    std::fclose(file);
+    return result;
+}
+
+int compile(ConvState& conv, const CommandLine& cmd, StrPtr& built_output)
+{
+    if (cmd.text != nullptr && read_text_file(conv, cmd.text) < 0) {
+        report_error(-1, "read text '%s'\n", cmd.text);
+        return -1;
+    }
+    if (read_source(conv, cmd.source) < 0) {
+        report_error(-1, "read source '%s'\n", cmd.source);
+        return -1;
+    }
+    conv.buffer = try_new_array<uint8_t>(static_cast<size_t>(conv.size));
+    if (!conv.buffer) {
+        report_error(389, "memory exhausted! (size=%d)\n", conv.size);
+        return -1;
+    }
+    report_info("make binary data\n");
+    int32_t bin_size = 0;
+    if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0, &bin_size) <
+        0) {
+        report_error(-1, "make binary data\n");
+        return -1;
+    }
+    if (bin_size != conv.size) {
+        report_error(-1, "BUG: binary size mismatch: conv.size=%d, bin_size=%d\n", conv.size,
+                     bin_size);
+        return -1;
+    }
+    report_info("make binary data finished\n");
+
+    const char* output = cmd.output;
+    if (output == nullptr) {
+        static const char suffix[] = ".bin";
+        size_t length = std::strlen(cmd.source);
+        built_output = try_new_array<char>(length + sizeof(suffix));
+        if (!built_output) {
+            report_error(409, "memory exhausted! (size=%d)\n",
+                         static_cast<int>(length + sizeof(suffix)));
+            return -1;
+        }
+        std::memcpy(built_output.get(), cmd.source, length);
+        std::memcpy(built_output.get() + length, suffix, sizeof(suffix));
+        output = built_output.get();
+    }
+    if (write_binary(conv, output) < 0) {
+        report_error(-1, "write binary file '%s'\n", output);
+        return -1;
+    }
+    report_plain("completed!\n");
+    return 0;
+}
+
+}  // namespace
+
+int read_command_line(int argc, char** argv, CommandLine& cmd)
+{
+    int plain_allowed = 1;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-') {
+            if (plain_allowed == 0) {
+                report_error(-1, "illegal parameter '%s'\n", arg);
+                return -1;
+            }
+            cmd.source = arg;
+            --plain_allowed;
+        } else if (is(arg, "-?", "--help")) {
+            print_usage();
+            return -1;
+        } else if (is(arg, "-v", "--version")) {
+            print_version();
+            return -1;
+        } else if (is(arg, "-V", "--verbose")) {
+            ++verbose_level;
+        } else if (is(arg, "-o", "--output")) {
+            if (++i >= argc) {
+                report_error(-1, "no binary filename\n");
+                return -1;
+            }
+            cmd.output = argv[i];
+        } else if (is(arg, "-t", "--text")) {
+            if (++i >= argc) {
+                report_error(-1, "no text filename\n");
+                return -1;
+            }
+            cmd.text = argv[i];
+        } else if (is(arg, "-E", "--error")) {
+            if (++i >= argc) {
+                report_error(-1, "no error filename\n");
+                return -1;
+            }
+            cmd.error = argv[i];
+        } else if (!apply_flag(arg)) {
+            report_error(-1, "unknown option '%s'\n", arg);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+int tolvar_main(int argc, char** argv)
+{
+    ConvState conv;
+    conv_init(conv);
+    settings_reset();
+
+    CommandLine cmd;
+    if (read_command_line(argc, argv, cmd) < 0) {
+        return 1;
+    }
+    if (cmd.source == nullptr) {
+        report_error(-1, "source filename not specified\n");
+        return 1;
+    }
+    if (cmd.error != nullptr && redirect_errors(cmd.error) < 0) {
+        return 1;
+    }
+
+    StrPtr built_output;
+    int status = compile(conv, cmd, built_output) < 0 ? 1 : 0;
+    built_output.reset();
+    conv_free(conv);
+    return status;
+}
+
+}  // namespace tolvar

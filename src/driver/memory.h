@@ -1,0 +1,49 @@
+// Allocation that never throws.
+//
+// Every allocation the compiler makes on behalf of a script goes through
+// these helpers: they hand back null instead of throwing, so the caller can
+// print its own "memory exhausted" line and fail the stage cleanly.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace tolvar {
+
+using StrPtr = std::unique_ptr<char[]>;
+
+// Test hook: make the n-th allocation from now on fail (1 = the next one);
+// 0 switches failure injection off.
+void set_alloc_failure(long countdown);
+
+// True when the failure injection says this allocation must fail.
+bool alloc_should_fail();
+
+template <class T, class... Args>
+T* try_new(Args&&... args)
+{
+    if (alloc_should_fail()) {
+        return nullptr;
+    }
+    return new (std::nothrow) T(std::forward<Args>(args)...);
+}
+
+// A value-initialised (zero-filled) array of n elements, or null.
+template <class T>
+std::unique_ptr<T[]> try_new_array(size_t n)
+{
+    if (alloc_should_fail()) {
+        return nullptr;
+    }
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+}
+
+// A NUL-terminated copy of the first len bytes of s, or null.
+StrPtr str_copy(const char* s, size_t len);
+
+// A NUL-terminated copy of s, or null.
+StrPtr str_copy(const char* s);
+
+}  // namespace tolvar

@@ -1,0 +1,54 @@
+// The two label tables of a compile: text labels (from the text file) to
+// texts, and data labels (defined in the script) to output offsets.
+//
+// Both are arrays in insertion order with a linear lookup that ignores
+// letter case; they grow in fixed steps and refuse a repeated name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "driver/memory.h"
+
+namespace tolvar {
+
+struct TextLabel {
+    StrPtr label;
+    StrPtr text;  // as written in the text file, quotes included
+};
+
+struct TextLabelTable {
+    std::unique_ptr<TextLabel[]> entries;
+    int32_t capacity = 0;
+    int32_t count = 0;
+};
+
+struct DataLabel {
+    StrPtr label;
+    int32_t offset = 0;
+};
+
+struct DataLabelTable {
+    std::unique_ptr<DataLabel[]> entries;
+    int32_t capacity = 0;
+    int32_t count = 0;
+};
+
+inline constexpr int32_t TEXT_LABEL_GROWTH = 256;
+inline constexpr int32_t DATA_LABEL_GROWTH = 16;
+
+void init_text_labels(TextLabelTable& table);
+void free_text_labels(TextLabelTable& table);
+int grow_text_labels(TextLabelTable& table);                                   // 0 or -1
+int add_text_label(TextLabelTable& table, const char* label, const char* text);  // 0 or -1
+int find_text_label(const TextLabelTable& table, const char* label);           // index or -1
+const char* get_text_label(const TextLabelTable& table, const char* label);    // text or null
+
+void init_data_labels(DataLabelTable& table);
+void free_data_labels(DataLabelTable& table);
+int grow_data_labels(DataLabelTable& table);                                   // 0 or -1
+int add_data_label(DataLabelTable& table, const char* label, int32_t offset);  // 1 or -1
+int find_data_label(const DataLabelTable& table, const char* label);           // index or -1
+int32_t get_data_label(const DataLabelTable& table, const char* label);        // offset or -1
+
+}  // namespace tolvar

@@ -1,0 +1,36 @@
+// The expression parser: turns the tokens of a line, from pos onward, into
+// an expression tree and adds its byte count to the running offset.
+//
+// All four operations return 0 or -1 (after printing a message). pos and
+// offset are written only on success. parse_eval and parse_expr store what
+// they built in result also on failure; the caller owns it either way.
+#pragma once
+
+#include <cstdint>
+
+#include "isa/inst.h"
+
+namespace tolvar {
+
+struct Token;
+
+inline constexpr int MAX_EXPR_OPERANDS = 128;
+
+// `eval` and an expression, wrapped in an eval node (0xA7).
+int parse_eval(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
+               int64_t& offset);
+
+// Operands joined by binary operators, ordered by precedence.
+int parse_expr_op(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
+                  int64_t& offset);
+
+// One operand: parentheses, a variable, a function call, a sized constant
+// or a small literal.
+int parse_expr(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
+               int64_t& offset);
+
+// Builds the operator tree over operands start..end (end > start); operator
+// i stands between operand i and i + 1. Moves the nodes into the tree.
+int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end);
+
+}  // namespace tolvar

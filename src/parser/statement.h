@@ -1,0 +1,26 @@
+// The statement parser: reads a script into the instruction tree, counting
+// the exact size of the byte-code as it goes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tolvar {
+
+struct ConvState;
+
+inline constexpr int LINE_BUFFER_SIZE = 4096;  // holds at most 4095 bytes of a line
+inline constexpr int MAX_LINE_TOKENS = 256;
+inline constexpr int MAX_IF_DEPTH = 1000;
+
+// Parses the script at path into conv.tree, conv.data_labels and conv.size.
+// Returns 0, or -1 after printing the errors.
+int read_source(ConvState& conv, const char* path);
+
+// The `.option` directive: applies the option words in rest. 0 or -1.
+int set_line_options(int32_t line, const char* rest);
+
+// Removes every CR and LF at the end of text; returns how many.
+size_t strip_line_end(char* text);
+
+}  // namespace tolvar

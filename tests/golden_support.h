@@ -1,0 +1,40 @@
+// Running the built compiler from tests.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace golden {
+
+struct RunResult {
+    int status = 0;  // exit status, or -1 when a signal ended the run
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs the compiler with args in dir; fsize_limit >= 0 caps the size of the
+// files it may write.
+RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args,
+                     long fsize_limit = -1);
+
+// An empty folder, removed with everything in it at the end of its scope.
+struct ScratchDir {
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    void put(const std::string& name, const std::string& bytes) const;
+    std::string path;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+std::string to_hex(const std::string& bytes);
+std::string from_hex(const std::string& text);
+
+// The files below dir, as paths relative to it.
+std::set<std::string> list_files(const std::string& dir);
+
+}  // namespace golden

@@ -1,0 +1,316 @@
+// End-to-end tests: run the built compiler on small cases kept in
+// tests/golden/*.case and compare exit status, standard error, standard
+// output (always empty) and the files the run leaves behind.
+//
+// A case file is a list of sections, each opened by a line "== KIND [NAME]":
+//   args            one command-line argument per line
+//   file NAME       an input file, each line ended by LF
+//   file-hex NAME   an input file given as hexadecimal bytes
+//   status          the expected exit status
+//   stderr          the expected standard error, each line ended by LF
+//   output NAME     an expected file, as hexadecimal bytes
+//   expect NAME     an expected file, each line ended by LF
+//   fsize-limit N   the largest file the run may write, in bytes
+// Lines before the first section and "#" comments in hex sections are
+// ignored. The run happens in an empty folder holding only the inputs;
+// afterwards that folder must hold exactly the inputs and the expected
+// files, so a failed run that leaves any output behind fails the case.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "golden_support.h"
+
+namespace fs = std::filesystem;
+
+namespace golden {
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string to_hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (i > 0) {
+            hex += (i % 16 == 0) ? '\n' : ' ';
+        }
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+std::string from_hex(const std::string& text)
+{
+    std::string bytes;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string word;
+        while (words >> word) {
+            if (word.size() != 2 || !isxdigit(static_cast<unsigned char>(word[0])) ||
+                !isxdigit(static_cast<unsigned char>(word[1]))) {
+                throw std::runtime_error("bad hex byte '" + word + "'");
+            }
+            bytes += static_cast<char>(std::stoi(word, nullptr, 16));
+        }
+    }
+    return bytes;
+}
+
+RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args,
+                     long fsize_limit)
+{
+    std::string out_path = dir + ".stdout";
+    std::string err_path = dir + ".stderr";
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) {
+            _exit(126);
+        }
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+            _exit(126);
+        }
+        if (fsize_limit >= 0) {
+            struct rlimit limit = {static_cast<rlim_t>(fsize_limit), static_cast<rlim_t>(fsize_limit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        }
+        alarm(60);  // a hang becomes a failure, not a stuck suite
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(TOLVAR_BINARY));
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(TOLVAR_BINARY, argv.data());
+        _exit(127);
+    }
+    RunResult result;
+    int wait_status = 0;
+    waitpid(pid, &wait_status, 0);
+    if (WIFEXITED(wait_status)) {
+        result.status = WEXITSTATUS(wait_status);
+    } else {
+        result.status = -1;
+        result.signal = WTERMSIG(wait_status);
+    }
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    fs::remove(out_path);
+    fs::remove(err_path);
+    return result;
+}
+
+std::set<std::string> list_files(const std::string& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.is_directory()) {
+            names.insert(fs::relative(entry.path(), dir).string());
+        }
+    }
+    return names;
+}
+
+ScratchDir::ScratchDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "tolvar-golden-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path = buffer.data();
+}
+
+ScratchDir::~ScratchDir()
+{
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
+void ScratchDir::put(const std::string& name, const std::string& bytes) const
+{
+    fs::path file = fs::path(path) / name;
+    fs::create_directories(file.parent_path());
+    write_file(file.string(), bytes);
+}
+
+}  // namespace golden
+
+namespace {
+
+using golden::from_hex;
+using golden::to_hex;
+
+struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> inputs;
+    std::map<std::string, std::string> outputs;
+    int status = -1;
+    bool has_stderr = false;
+    std::string err;
+    long fsize_limit = -1;
+};
+
+std::string joined_lines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+Case parse_case(const std::string& path)
+{
+    Case c;
+    c.name = fs::path(path).stem().string();
+    std::istringstream in(golden::read_file(path));
+    std::string line;
+    std::string kind;
+    std::string name;
+    std::vector<std::string> lines;
+    bool has_status = false;
+
+    auto finish = [&]() {
+        if (kind.empty()) {
+            return;
+        }
+        if (kind == "args") {
+            c.args = lines;
+        } else if (kind == "file") {
+            c.inputs[name] = joined_lines(lines);
+        } else if (kind == "file-hex") {
+            c.inputs[name] = from_hex(joined_lines(lines));
+        } else if (kind == "status") {
+            c.status = std::stoi(joined_lines(lines));
+            has_status = true;
+        } else if (kind == "stderr") {
+            c.err = joined_lines(lines);
+            c.has_stderr = true;
+        } else if (kind == "output") {
+            c.outputs[name] = from_hex(joined_lines(lines));
+        } else if (kind == "expect") {
+            c.outputs[name] = joined_lines(lines);
+        } else if (kind == "fsize-limit") {
+            c.fsize_limit = std::stol(joined_lines(lines));
+        } else {
+            throw std::runtime_error(path + ": unknown section '" + kind + "'");
+        }
+    };
+
+    while (std::getline(in, line)) {
+        if (line.rfind("== ", 0) == 0) {
+            finish();
+            std::istringstream head(line.substr(3));
+            kind.clear();
+            name.clear();
+            head >> kind >> name;
+            lines.clear();
+        } else if (!kind.empty()) {
+            lines.push_back(line);
+        }
+    }
+    finish();
+    if (!has_status || !c.has_stderr) {
+        throw std::runtime_error(path + ": a case needs a status and a stderr section");
+    }
+    return c;
+}
+
+std::vector<std::string> case_files()
+{
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(GOLDEN_DIR)) {
+        if (entry.path().extension() == ".case") {
+            files.push_back(entry.path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class GoldenTest : public testing::TestWithParam<std::string> {};
+
+TEST_P(GoldenTest, Matches)
+{
+    Case c = parse_case(GetParam());
+    golden::ScratchDir dir;
+    for (const auto& [name, bytes] : c.inputs) {
+        dir.put(name, bytes);
+    }
+    golden::RunResult run = golden::run_tolvar(dir.path, c.args, c.fsize_limit);
+
+    EXPECT_EQ(run.signal, 0) << "killed by signal " << run.signal;
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+
+    std::set<std::string> expected_files;
+    for (const auto& entry : c.inputs) {
+        expected_files.insert(entry.first);
+    }
+    for (const auto& [name, bytes] : c.outputs) {
+        std::string path = fs::path(name).is_absolute() ? name : dir.path + "/" + name;
+        if (!fs::path(name).is_absolute()) {
+            expected_files.insert(name);
+        }
+        ASSERT_TRUE(fs::exists(path)) << name << " was not written";
+        EXPECT_EQ(to_hex(golden::read_file(path)), to_hex(bytes)) << "in " << name;
+    }
+    EXPECT_EQ(golden::list_files(dir.path), expected_files);
+}
+
+std::string case_name(const testing::TestParamInfo<std::string>& info)
+{
+    std::string name = fs::path(info.param).stem().string();
+    for (char& ch : name) {
+        if (!isalnum(static_cast<unsigned char>(ch))) {
+            ch = '_';
+        }
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(case_files()), case_name);
+
+}  // namespace
