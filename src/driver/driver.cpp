@@ -62,36 +62,6 @@ bool is(const char* arg, const char* short_name, const char* long_name)
            std::strcmp(arg, long_name) == 0;
 }
 
-// The flags that take no file name and only switch a setting.
-struct FlagOption {
-    const char* name;
-    int* setting;
-    int value;
-};
-
-const FlagOption flag_options[] = {
-    {"--u6", &game_type, GAME_U6},
-    {"--se", &game_type, GAME_SE},
-    {"--md", &game_type, GAME_MD},
-    {"--no-u6-end", &allow_u6_end, 0},
-    {"--no-ja-text", &allow_ja_text, 0},
-    {"--endif-without-if", &endif_without_if, 1},
-    {"--implicit-decl", &implicit_decl, 1},
-    {"--implicit-eval", &implicit_eval, 1},
-    {"--implicit-int32", &implicit_int32, 1},
-};
-
-bool apply_flag(const char* arg)
-{
-    for (const FlagOption& flag : flag_options) {
-        if (std::strcmp(arg, flag.name) == 0) {
-            *flag.setting = flag.value;
-            return true;
-        }
-    }
-    return false;
-}
-
 // Sends every later write to the standard error descriptor into the file.
 int redirect_errors(const char* path)
 {
@@ -200,7 +170,7 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
                 return -1;
             }
             cmd.error = argv[i];
-        } else if (!apply_flag(arg)) {
+        } else if (!apply_option(arg, std::strlen(arg), false)) {
             report_error(-1, "unknown option '%s'\n", arg);
             return -1;
         }

@@ -1,5 +1,7 @@
 #include "driver/settings.h"
 
+#include <cstring>
+
 namespace tolvar {
 
 int game_type = GAME_U6;
@@ -21,6 +23,41 @@ void settings_reset()
     implicit_decl = 0;
     implicit_eval = 0;
     implicit_int32 = 0;
+}
+
+namespace {
+
+struct SwitchOption {
+    const char* name;
+    int* setting;
+    int value;
+    bool script_allowed;
+};
+
+const SwitchOption switch_options[] = {
+    {"--u6", &game_type, GAME_U6, true},
+    {"--se", &game_type, GAME_SE, true},
+    {"--md", &game_type, GAME_MD, true},
+    {"--no-u6-end", &allow_u6_end, 0, false},
+    {"--no-ja-text", &allow_ja_text, 0, false},
+    {"--endif-without-if", &endif_without_if, 1, true},
+    {"--implicit-decl", &implicit_decl, 1, true},
+    {"--implicit-eval", &implicit_eval, 1, true},
+    {"--implicit-int32", &implicit_int32, 1, true},
+};
+
+}  // namespace
+
+bool apply_option(const char* name, size_t length, bool from_script)
+{
+    for (const SwitchOption& option : switch_options) {
+        if ((option.script_allowed || !from_script) && std::strlen(option.name) == length &&
+            std::memcmp(option.name, name, length) == 0) {
+            *option.setting = option.value;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tolvar

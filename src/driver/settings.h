@@ -2,6 +2,8 @@
 // lines at the head of a script, read by every stage.
 #pragma once
 
+#include <cstddef>
+
 namespace tolvar {
 
 enum GameType {
@@ -21,5 +23,10 @@ extern int implicit_int32;    // a data-label parameter may leave out `int32`
 
 // Back to the defaults (used at start-up and by the tests).
 void settings_reset();
+
+// Applies the switch option named by the length bytes at name ("--se",
+// "--implicit-eval", ...). With from_script only the options a `.option`
+// line may give count. Returns false when the name is none of them.
+bool apply_option(const char* name, size_t length, bool from_script);
 
 }  // namespace tolvar

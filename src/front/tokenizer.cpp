@@ -259,6 +259,13 @@ int read_token(Token& token, const char* p, const char** next)
 void trace_token(const Token& token)
 {
     report_plain("INFO:\ttoken = %d:%02X:", token.type, token.code);
+    print_token_value(token);
+}
+
+}  // namespace
+
+void print_token_value(const Token& token)
+{
     switch (token.type) {
     case TYPE_INT32:
         report_plain("%08X\n", static_cast<unsigned>(token.number));
@@ -276,8 +283,6 @@ void trace_token(const Token& token)
         break;
     }
 }
-
-}  // namespace
 
 const char* skip_separators(const char* p)
 {

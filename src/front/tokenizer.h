@@ -25,6 +25,10 @@ const char* skip_separators(const char* p);
 // start of the offending token.
 int get_token(Token& token, const char* pos, const char** next);
 
+// Ends a trace or dump line with the token's value: the number in hex, the
+// text of a literal, word or keyword, or nothing for the other kinds.
+void print_token_value(const Token& token);
+
 // A copy of the literal that begins at the double quote `quote`, both
 // quotes included; *next is set just after the closing quote. Null after
 // printing an error.

@@ -33,4 +33,21 @@ int parse_expr(int32_t line, InstPtr& result, const Token* tokens, int count, in
 // i stands between operand i and i + 1. Moves the nodes into the tree.
 int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end);
 
+// The codes a data-label reference reports under; statements and function
+// arguments use their own.
+struct DataRefCodes {
+    int syntax;         // neither `int32` and a name nor a name
+    int missing_int32;  // a bare name without implicit_int32
+    int corrected;      // a bare name with implicit_int32 (verbose level 1)
+    int memory;         // copying the name
+};
+
+// `int32` and a label name (or, with implicit_int32, the name alone) into
+// slot, as an int32 node holding the name. shown_name and param_no name
+// the parameter in messages. Like parse_eval, stores the node also on
+// failure.
+int parse_data_ref(int32_t line, InstPtr& slot, const Token* tokens, int count, int& pos,
+                   int64_t& offset, const char* shown_name, int param_no,
+                   const DataRefCodes& codes);
+
 }  // namespace tolvar

@@ -1,1 +1,283 @@
-// placeholder
+#include <cstdio>
+#include <cstring>
+
+#include "driver/diag.h"
+#include "driver/driver.h"
+#include "driver/settings.h"
+#include "front/text_literal.h"
+#include "front/tokenizer.h"
+#include "labels/labels.h"
+#include "parser/expr.h"
+#include "parser/line_state.h"
+
+namespace tolvar {
+
+namespace {
+
+constexpr uint8_t CODE_DECL = 0xA6;
+constexpr uint32_t CODE_MINUS = 0x91;
+
+const DataRefCodes statement_ref_codes = {1410, 1392, 1396, 1404};
+
+void syntax_error(const LineState& ls, int code, const char* name, int param_no)
+{
+    report_error(code, "line %d: syntax error: '%s' parameter %d\n", ls.line, name, param_no);
+}
+
+int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
+{
+    const Token& token = ls.tokens[ls.pos];
+    const char* text = nullptr;
+    if (token.type == TYPE_TEXT) {
+        text = token.text.get();
+    } else if (token.type == TYPE_TEXT_LABEL) {
+        text = get_text_label(ls.conv->text_labels, token.text.get());
+        if (text == nullptr) {
+            report_error(1319, "line %d: can't get text: label=%s\n", ls.line, token.text.get());
+            return -1;
+        }
+    } else {
+        syntax_error(ls, 1325, name, param_no);
+        return -1;
+    }
+    ++ls.pos;
+    slot.text = str_copy(text);
+    if (!slot.text) {
+        report_error(1329, "memory exhausted! (size=%lu)\n",
+                     static_cast<unsigned long>(std::strlen(text) + 1));
+        return -1;
+    }
+    if (check_text(slot.text.get()) < 0) {
+        report_error(1333, "line %d: illegal text: '%s' parameter %d\n", ls.line, name, param_no);
+        return -1;
+    }
+    ls.offset += static_cast<int64_t>(std::strlen(slot.text.get()));
+    return 0;
+}
+
+int read_byte_param(LineState& ls, Param& slot, const char* name, int param_no)
+{
+    switch (read_signed_number(ls.tokens, ls.count, ls.pos, 8, &slot.value)) {
+    case SIGNED_OK:
+        ls.offset += 1;
+        return 0;
+    case SIGNED_MINUS_ALONE:
+        syntax_error(ls, 1345, name, param_no);
+        return -1;
+    case SIGNED_NOT_NUMBER:
+        syntax_error(ls, 1363, name, param_no);
+        return -1;
+    case SIGNED_OVERFLOW:
+        report_error(1353, "line %d: byte value overflow: '%s' parameter %d\n", ls.line, name,
+                     param_no);
+        return -1;
+    }
+    return -1;
+}
+
+int read_label_param(LineState& ls, Param& slot, const char* name, int param_no)
+{
+    slot.type = TYPE_LABEL;
+    const Token& token = ls.tokens[ls.pos];
+    if (token.type != TYPE_LABEL) {
+        syntax_error(ls, 1376, name, param_no);
+        return -1;
+    }
+    slot.text = str_copy(token.text.get());
+    if (!slot.text) {
+        report_error(1370, "memory exhausted! (size=%lu)\n",
+                     static_cast<unsigned long>(std::strlen(token.text.get()) + 1));
+        return -1;
+    }
+    ++ls.pos;
+    ls.offset += 4;
+    return 0;
+}
+
+bool is_variable_keyword(const Token& token)
+{
+    return token.type == TYPE_FUNCTION &&
+           (token.code == 0xB2 || token.code == 0xB3 || token.code == 0xB4);
+}
+
+// One parameter of an instruction, by the kind its row gives.
+int read_param(LineState& ls, Inst* node, int i)
+{
+    const char* name = node->info->text;
+    Param& slot = node->params[i];
+    int param_no = i + 1;
+    switch (slot.type) {
+    case TYPE_TEXT:
+        return read_text_param(ls, slot, name, param_no);
+    case TYPE_BYTE:
+        return read_byte_param(ls, slot, name, param_no);
+    case TYPE_INT32:
+        return read_label_param(ls, slot, name, param_no);
+    case TYPE_DATA_OFFSET: {
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "'%s'", name);
+        return parse_data_ref(ls.line, slot.node, ls.tokens, ls.count, ls.pos, ls.offset, shown,
+                              param_no, statement_ref_codes);
+    }
+    case TYPE_VARIABLE:
+        if (!is_variable_keyword(ls.tokens[ls.pos])) {
+            syntax_error(ls, 1424, name, param_no);
+            return -1;
+        }
+        if (parse_expr(ls.line, slot.node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+            report_error(1420, "line %d: parse expr error: '%s' parameter %d\n", ls.line, name,
+                         param_no);
+            return -1;
+        }
+        return 0;
+    case TYPE_EVAL:
+        if (parse_eval(ls.line, slot.node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+            report_error(1429, "line %d: parse_eval error: '%s' parameter %d\n", ls.line, name,
+                         param_no);
+            return -1;
+        }
+        return 0;
+    default:
+        report_error(1433, "BUG: code_info[%s(%02X)].params[%d].type=%d\n", name, node->code, i,
+                     slot.type);
+        return -1;
+    }
+}
+
+// ":=" and the assigned value of a `decl`; the variable is in slot 0.
+int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
+{
+    if (ls.pos >= ls.count || ls.tokens[ls.pos].type != TYPE_ASSIGN) {
+        report_error(missing_code, "line %d: declare variable without assign\n", ls.line);
+        return -1;
+    }
+    node->param_count = 3;
+    node->params[1].type = TYPE_ASSIGN;
+    node->params[1].value = 0;
+    node->params[2].type = TYPE_EVAL;
+    ++ls.pos;
+    ls.offset += 1;  // 0xA8
+    if (parse_eval(ls.line, node->params[2].node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+        report_error(value_code, "line %d: parse_eval error: right value of ':='\n", ls.line);
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Inst* append_statement(LineState& ls, ItemType type)
+{
+    Inst* node = inst_new(ls.line, static_cast<int32_t>(ls.offset), ls.head, ls.tail);
+    if (node != nullptr) {
+        node->type = type;
+        ls.current = node;
+    }
+    return node;
+}
+
+int parse_instruction(LineState& ls)
+{
+    const Token& keyword = ls.tokens[ls.pos];
+    const CodeInfo* row = keyword.info;
+    Inst* node = append_statement(ls, TYPE_STATEMENT);
+    if (node == nullptr) {
+        return -1;
+    }
+    node->code = static_cast<uint8_t>(keyword.code);
+    node->info = row;
+    node->param_count = row->param_count;
+    ++ls.pos;
+    ls.offset += 1;
+    for (int i = 0; i < row->param_count; ++i) {
+        node->params[i].type = row->params[i].type;
+        if (i > 0) {
+            if (ls.pos >= ls.count) {
+                syntax_error(ls, 1297, row->text, i + 1);
+                return -1;
+            }
+            if (ls.tokens[ls.pos].type != TYPE_COMMA) {
+                syntax_error(ls, 1301, row->text, i);
+                return -1;
+            }
+            ++ls.pos;
+        }
+        if (ls.pos >= ls.count) {
+            syntax_error(ls, 1308, row->text, i + 1);
+            return -1;
+        }
+        if (read_param(ls, node, i) < 0) {
+            return -1;
+        }
+    }
+    if (node->code == CODE_DECL) {
+        return read_assignment(ls, node, 1442, 1452);
+    }
+    return 0;
+}
+
+int parse_assignment(LineState& ls)
+{
+    if (implicit_decl == 0) {
+        report_error(1464, "line %d: syntax error: 'decl' not found\n", ls.line);
+        return -1;
+    }
+    if (verbose_level >= 1) {
+        report_warning(1468, "line %d: 'decl' not found ... corrected\n", ls.line);
+    }
+    const CodeInfo* row = lookup_code_info("decl");
+    if (row == nullptr) {
+        report_error(1479, "BUG: code_info['decl'] not found\n");
+        return -1;
+    }
+    Inst* node = append_statement(ls, TYPE_STATEMENT);
+    if (node == nullptr) {
+        return -1;
+    }
+    node->code = CODE_DECL;
+    node->info = row;
+    node->param_count = 1;
+    node->params[0].type = TYPE_VARIABLE;
+    ls.offset += 1;
+    if (parse_expr(ls.line, node->params[0].node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+        report_error(1487, "line %d: parse expr error\n", ls.line);
+        return -1;
+    }
+    return read_assignment(ls, node, 1493, 1504);
+}
+
+SignedNumber read_signed_number(const Token* tokens, int count, int& pos, int width,
+                                int32_t* value)
+{
+    int p = pos;
+    bool negative = false;
+    if (p < count && tokens[p].type == TYPE_OPERATOR && tokens[p].code == CODE_MINUS) {
+        negative = true;
+        ++p;
+        if (p >= count || tokens[p].type != TYPE_INT32) {
+            return SIGNED_MINUS_ALONE;
+        }
+    }
+    if (p >= count || tokens[p].type != TYPE_INT32) {
+        return SIGNED_NOT_NUMBER;
+    }
+    uint32_t magnitude = static_cast<uint32_t>(tokens[p].number);
+    uint32_t range = width == 8 ? 256 : 65536;
+    uint32_t limit = negative ? range / 2 : range - 1;
+    if (magnitude > limit) {
+        return SIGNED_OVERFLOW;
+    }
+    *value = static_cast<int32_t>(negative ? (range - magnitude) % range : magnitude);
+    pos = p + 1;
+    return SIGNED_OK;
+}
+
+void dump_tokens(const Token* tokens, int from, int count)
+{
+    for (int i = from; i < count; ++i) {
+        report_plain("\ttoken[%d] = %d:%02X:", i, tokens[i].type, tokens[i].code);
+        print_token_value(tokens[i]);
+    }
+}
+
+}  // namespace tolvar

@@ -1,6 +1,682 @@
 #include "parser/statement.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "driver/diag.h"
+#include "driver/driver.h"
+#include "driver/settings.h"
+#include "front/text_literal.h"
+#include "front/tokenizer.h"
+#include "labels/labels.h"
+#include "parser/expr.h"
+#include "parser/line_state.h"
+
 namespace tolvar {
-int read_source(ConvState&, const char*) { return -1; }
-int set_line_options(int32_t, const char*) { return -1; }
-size_t strip_line_end(char*) { return 0; }
+
+namespace {
+
+constexpr uint8_t CODE_IF = 0xA1;
+constexpr uint8_t CODE_ENDIF = 0xA2;
+constexpr uint8_t CODE_ELSE = 0xA3;
+int64_t size_limit = 2147483647;
+
+int level = 0;
+
+// A block's line buffer and tokens. Kept off the call stack, so a deeply
+// nested script costs the stack little; one per depth, reused by the
+// blocks that follow each other at that depth.
+struct BlockState {
+    char line[LINE_BUFFER_SIZE];
+    Token tokens[MAX_LINE_TOKENS];
+};
+
+// What every block of one parse shares.
+struct SourceReader {
+    FILE* stream = nullptr;
+    ConvState* conv = nullptr;
+    int32_t line = 0;
+    int depth = 0;  // if/else bodies open around the block being read
+    std::unique_ptr<BlockState> states[MAX_IF_DEPTH + 1];
+};
+
+// One invocation: the block being read and the line at hand.
+struct Block {
+    SourceReader& reader;
+    BlockState& state;
+    uint8_t code;    // 0 top level, CODE_IF or CODE_ELSE body
+    Inst** closing;  // receives the `else` or `endif` that ends the block
+    int brace_open = 0;
+    LineState ls;
+};
+
+enum LineRead {
+    LINE_OK,
+    LINE_END_OF_FILE,
+    LINE_READ_ERROR,
+    LINE_TOO_LONG,
+    LINE_HAS_NUL
+};
+
+// Reads one physical line into buffer, without its LF. A line may hold at
+// most LINE_BUFFER_SIZE - 1 bytes; CRs before the LF don't count.
+LineRead read_line(FILE* stream, char* buffer)
+{
+    size_t length = 0;
+    bool has_nul = false;
+    bool any = false;
+    int c;
+    while ((c = getc_unlocked(stream)) != EOF) {
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        if (length == LINE_BUFFER_SIZE - 1) {
+            if (c == '\r') {
+                continue;
+            }
+            buffer[length] = '\0';
+            return LINE_TOO_LONG;
+        }
+        has_nul = has_nul || c == '\0';
+        buffer[length++] = static_cast<char>(c);
+    }
+    buffer[length] = '\0';
+    if (c == EOF && std::ferror(stream)) {
+        return LINE_READ_ERROR;
+    }
+    if (!any) {
+        return LINE_END_OF_FILE;
+    }
+    return has_nul ? LINE_HAS_NUL : LINE_OK;
 }
+
+bool fits_size(const LineState& ls)
+{
+    if (ls.offset > size_limit) {
+        report_error(3103, "line %d: binary size overflow\n", ls.line);
+        return false;
+    }
+    return true;
+}
+
+int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
+              uint8_t block_code, Inst** closing);
+
+// Splits the block's line into tokens; the count, or -1.
+int split_line(Block& block)
+{
+    LineState& ls = block.ls;
+    const char* p = block.state.line;
+    int count = 0;
+    for (;;) {
+        Token& token = block.state.tokens[count];
+        const char* next = p;
+        int result = get_token(token, p, &next);
+        if (result < 0) {
+            token_values_free(block.state.tokens, count + 1);
+            report_error(928, "line %d: can't get token\n", ls.line);
+            return -1;
+        }
+        if (result == 0) {
+            return count;
+        }
+        if (token.type == TYPE_OPTION) {
+            if (count != 0 || block.code != 0 || ls.tail != nullptr) {
+                report_error(937, "line %d: illegal '.option'\n", ls.line);
+            } else if (set_line_options(ls.line, next) < 0) {
+                report_error(941, "line %d: can't set option\n", ls.line);
+            } else {
+                return 0;
+            }
+            token_values_free(block.state.tokens, count);
+            return -1;
+        }
+        ++count;
+        p = next;
+        if (count == MAX_LINE_TOKENS) {
+            const char* rest = skip_separators(p);
+            if (*rest == '\0' || *rest == ';' || *rest == '#') {
+                return count;
+            }
+            token_values_free(block.state.tokens, count);
+            report_error(951, "line %d: too many token\n", ls.line);
+            return -1;
+        }
+    }
+}
+
+// The text of a text token: as written, or looked up by its label.
+const char* text_of(const LineState& ls, const Token& token, int missing_code)
+{
+    if (token.type == TYPE_TEXT) {
+        return token.text.get();
+    }
+    const char* text = get_text_label(ls.conv->text_labels, token.text.get());
+    if (text == nullptr) {
+        report_error(missing_code, "line %d: can't get text: label=%s\n", ls.line,
+                     token.text.get());
+    }
+    return text;
+}
+
+bool is_text_token(const Token& token)
+{
+    return token.type == TYPE_TEXT || token.type == TYPE_TEXT_LABEL;
+}
+
+// A copy of text into the node's only slot, as kind TYPE_TEXT.
+bool copy_text_param(Inst* node, const char* text, int memory_code)
+{
+    node->param_count = 1;
+    node->params[0].type = TYPE_TEXT;
+    node->params[0].text = str_copy(text);
+    if (!node->params[0].text) {
+        report_error(memory_code, "memory exhausted! (size=%lu)\n",
+                     static_cast<unsigned long>(std::strlen(text) + 1));
+        return false;
+    }
+    return true;
+}
+
+int parse_text_statement(Block& block)
+{
+    LineState& ls = block.ls;
+    const char* text = text_of(ls, ls.tokens[ls.pos], 1001);
+    if (text == nullptr) {
+        return -1;
+    }
+    Inst* node = append_statement(ls, TYPE_TEXT);
+    if (node == nullptr || !copy_text_param(node, text, 1013)) {
+        return -1;
+    }
+    if (decode_text(node->params[0].text.get(), &block.brace_open) < 0) {
+        report_error(1017, "line %d: illegal text\n", ls.line);
+        return -1;
+    }
+    ls.offset += static_cast<int64_t>(std::strlen(node->params[0].text.get()));
+    ++ls.pos;
+    return 0;
+}
+
+int parse_data(LineState& ls)
+{
+    Inst* node = append_statement(ls, TYPE_DATA);
+    if (node == nullptr) {
+        return -1;
+    }
+    node->param_count = 1;
+    ++ls.pos;
+    if (ls.pos >= ls.count) {
+        report_error(1031, "line %d: syntax error\n", ls.line);
+        return -1;
+    }
+    const Token& operand = ls.tokens[ls.pos];
+    if (is_text_token(operand)) {
+        const char* text = text_of(ls, operand, 1042);
+        if (text == nullptr || !copy_text_param(node, text, 1049)) {
+            return -1;
+        }
+        if (check_text(node->params[0].text.get()) < 0) {
+            report_error(1053, "line %d: illegal text\n", ls.line);
+            return -1;
+        }
+        ls.offset += static_cast<int64_t>(std::strlen(node->params[0].text.get())) + 1;
+        ++ls.pos;
+        return 0;
+    }
+    Param& slot = node->params[0];
+    switch (read_signed_number(ls.tokens, ls.count, ls.pos, 16, &slot.value)) {
+    case SIGNED_OK:
+        slot.type = TYPE_INT16;
+        ls.offset += 2;
+        return 0;
+    case SIGNED_MINUS_ALONE:
+        report_error(1065, "line %d: syntax error\n", ls.line);
+        return -1;
+    case SIGNED_NOT_NUMBER:
+        report_error(1083, "line %d: syntax error\n", ls.line);
+        return -1;
+    case SIGNED_OVERFLOW:
+        report_error(1073, "line %d: integer value overflow\n", ls.line);
+        return -1;
+    }
+    return -1;
+}
+
+int parse_unknown(LineState& ls)
+{
+    bool is_byte = ls.tokens[ls.pos].type == TYPE_UNKNOWN_BYTE;
+    Inst* node = append_statement(ls, ls.tokens[ls.pos].type);
+    if (node == nullptr) {
+        return -1;
+    }
+    node->param_count = 1;
+    ++ls.pos;
+    if (ls.pos >= ls.count) {
+        report_error(1098, "line %d: syntax error\n", ls.line);
+        return -1;
+    }
+    Param& slot = node->params[0];
+    switch (read_signed_number(ls.tokens, ls.count, ls.pos, is_byte ? 8 : 16, &slot.value)) {
+    case SIGNED_OK:
+        slot.type = is_byte ? TYPE_BYTE : TYPE_INT16;
+        ls.offset += is_byte ? 1 : 2;
+        return 0;
+    case SIGNED_MINUS_ALONE:
+        report_error(1107, "line %d: syntax error\n", ls.line);
+        return -1;
+    case SIGNED_NOT_NUMBER:
+        report_error(1140, "line %d: syntax error\n", ls.line);
+        return -1;
+    case SIGNED_OVERFLOW:
+        if (is_byte) {
+            report_error(1129, "line %d: byte value overflow\n", ls.line);
+        } else {
+            report_error(1117, "line %d: integer value overflow\n", ls.line);
+        }
+        return -1;
+    }
+    return -1;
+}
+
+int parse_label_definition(LineState& ls)
+{
+    const Token& name = ls.tokens[ls.pos];
+    if (ls.pos + 1 >= ls.count || ls.tokens[ls.pos + 1].type != TYPE_COLON) {
+        report_error(972, "line %d: syntax error\n", ls.line);
+        return -1;
+    }
+    Inst* node = append_statement(ls, TYPE_LABEL);
+    if (node == nullptr) {
+        return -1;
+    }
+    node->param_count = 1;
+    node->params[0].type = TYPE_LABEL;
+    node->params[0].text = str_copy(name.text.get());
+    if (!node->params[0].text) {
+        report_error(982, "memory exhausted! (size=%lu)\n",
+                     static_cast<unsigned long>(std::strlen(name.text.get()) + 1));
+        return -1;
+    }
+    if (add_data_label(ls.conv->data_labels, name.text.get(), static_cast<int32_t>(ls.offset)) <
+        0) {
+        return -1;
+    }
+    ls.tail = node;
+    ls.pos += 2;
+    return 0;
+}
+
+enum StatementResult {
+    STATEMENT_FAILED = -1,
+    STATEMENT_DONE = 0,
+    STATEMENT_CLOSED_BLOCK = 1
+};
+
+// `else` or `endif`: closes this block if it may, else stands alone or fails.
+StatementResult parse_block_end(Block& block, int64_t* offset_out)
+{
+    LineState& ls = block.ls;
+    const Token& keyword = ls.tokens[ls.pos];
+    bool closes = (block.code == CODE_IF) || (block.code == CODE_ELSE && keyword.code == CODE_ENDIF);
+    if (closes) {
+        Inst* node = inst_new(ls.line, static_cast<int32_t>(ls.offset), nullptr, nullptr);
+        if (node == nullptr) {
+            return STATEMENT_FAILED;
+        }
+        *block.closing = node;
+        node->type = TYPE_STATEMENT;
+        node->code = static_cast<uint8_t>(keyword.code);
+        node->info = keyword.info;
+        ++ls.pos;
+        ls.offset += 1;
+        if (ls.pos < ls.count) {
+            report_error(1176, "line %d: syntax error\n", ls.line);
+            dump_tokens(ls.tokens, ls.pos, ls.count);
+            return STATEMENT_FAILED;
+        }
+        if (!fits_size(ls)) {
+            return STATEMENT_FAILED;
+        }
+        *offset_out = ls.offset;
+        return STATEMENT_CLOSED_BLOCK;
+    }
+    if (keyword.code == CODE_ENDIF && endif_without_if != 0) {
+        report_warning(1151, "line %d: 'endif' without 'if'\n", ls.line);
+        Inst* node = append_statement(ls, TYPE_STATEMENT);
+        if (node == nullptr) {
+            return STATEMENT_FAILED;
+        }
+        node->code = CODE_ENDIF;
+        node->info = keyword.info;
+        ++ls.pos;
+        ls.offset += 1;
+        return fits_size(ls) ? STATEMENT_DONE : STATEMENT_FAILED;
+    }
+    report_error(1162, "line %d: '%s' without 'if'\n", ls.line, keyword.info->text);
+    return STATEMENT_FAILED;
+}
+
+// Reads a body of if_node (CODE_IF) or else_node (CODE_ELSE) one level deeper.
+int parse_body(Block& block, Inst* opener, uint8_t body_code)
+{
+    SourceReader& reader = block.reader;
+    ++reader.depth;
+    int result = parse_src(reader, &opener->sub, block.ls.offset, &block.ls.offset, body_code,
+                           &opener->next);
+    --reader.depth;
+    return result;
+}
+
+bool is_keyword(const Inst* node, uint8_t code)
+{
+    return node != nullptr && node->type == TYPE_STATEMENT && node->code == code;
+}
+
+StatementResult parse_if(Block& block)
+{
+    LineState& ls = block.ls;
+    const Token& keyword = ls.tokens[ls.pos];
+    Inst* node = append_statement(ls, TYPE_STATEMENT);
+    if (node == nullptr) {
+        return STATEMENT_FAILED;
+    }
+    node->code = CODE_IF;
+    node->info = keyword.info;
+    ++ls.pos;
+    ls.offset += 1;
+    node->param_count = 1;
+    node->params[0].type = TYPE_EVAL;
+    if (parse_eval(ls.line, node->params[0].node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+        report_error(1215, "line %d: parse_eval error\n", ls.line);
+        return STATEMENT_FAILED;
+    }
+    if (ls.pos < ls.count) {
+        report_error(1220, "line %d: syntax error\n", ls.line);
+        dump_tokens(ls.tokens, ls.pos, ls.count);
+        return STATEMENT_FAILED;
+    }
+    if (!fits_size(ls)) {
+        return STATEMENT_FAILED;
+    }
+    if (block.reader.depth >= MAX_IF_DEPTH) {
+        report_error(3102, "line %d: 'if' nested too deep: max=%d\n", ls.line, MAX_IF_DEPTH);
+        return STATEMENT_FAILED;
+    }
+    if (parse_body(block, node, CODE_IF) < 0) {
+        return STATEMENT_FAILED;
+    }
+    if (!node->sub) {
+        report_warning(1247, "line %d: 'if' have no sub block\n", node->line);
+    }
+    Inst* closing = node->next;
+    if (!is_keyword(closing, CODE_ELSE) && !is_keyword(closing, CODE_ENDIF)) {
+        report_error(1253, "line %d: 'endif' not found\n", block.reader.line);
+        return STATEMENT_FAILED;
+    }
+    if (closing->code == CODE_ELSE) {
+        if (parse_body(block, closing, CODE_ELSE) < 0) {
+            return STATEMENT_FAILED;
+        }
+        if (!closing->sub) {
+            report_warning(1267, "line %d: 'else' have no sub block\n", closing->line);
+        }
+        closing = closing->next;
+        if (!is_keyword(closing, CODE_ENDIF)) {
+            report_error(1272, "line %d: 'endif' not found\n", block.reader.line);
+            return STATEMENT_FAILED;
+        }
+    }
+    ls.current = closing;
+    return STATEMENT_DONE;
+}
+
+bool is_assignment_start(const Token& token)
+{
+    return token.type == TYPE_FUNCTION &&
+           (token.code == 0xB2 || token.code == 0xB3 || token.code == 0xB4);
+}
+
+StatementResult parse_statement(Block& block, int64_t* offset_out)
+{
+    LineState& ls = block.ls;
+    const Token& first = ls.tokens[ls.pos];
+    bool after_label = false;
+    if (first.type == TYPE_LABEL) {
+        if (parse_label_definition(ls) < 0) {
+            return STATEMENT_FAILED;
+        }
+        if (ls.pos >= ls.count) {
+            return STATEMENT_DONE;
+        }
+        after_label = true;
+    }
+    const Token& token = ls.tokens[ls.pos];
+    int result = -1;
+    switch (token.type) {
+    case TYPE_TEXT:
+    case TYPE_TEXT_LABEL:
+        result = parse_text_statement(block);
+        break;
+    case TYPE_DATA:
+        result = parse_data(ls);
+        break;
+    case TYPE_UNKNOWN_BYTE:
+    case TYPE_UNKNOWN:
+        result = parse_unknown(ls);
+        break;
+    case TYPE_STATEMENT:
+        if (token.code == CODE_ENDIF || token.code == CODE_ELSE) {
+            return parse_block_end(block, offset_out);
+        }
+        if (token.code == CODE_IF) {
+            return parse_if(block);
+        }
+        result = parse_instruction(ls);
+        break;
+    case TYPE_FUNCTION:
+        if (is_assignment_start(token)) {
+            result = parse_assignment(ls);
+        } else {
+            report_error(1508, "line %d: syntax error\n", ls.line);
+        }
+        break;
+    default:
+        (void)after_label;  // a second name after a label starts no statement either
+        report_error(1512, "line %d: syntax error\n", ls.line);
+        break;
+    }
+    if (result < 0 || !fits_size(ls)) {
+        return STATEMENT_FAILED;
+    }
+    return STATEMENT_DONE;
+}
+
+// The line loop of one block; 0 when the block ended properly, -1 on error.
+int block_lines(Block& block, int64_t* offset_out)
+{
+    SourceReader& reader = block.reader;
+    LineState& ls = block.ls;
+    for (;;) {
+        if (ls.current != nullptr) {
+            ls.tail = ls.current;
+            ls.current = nullptr;
+        }
+        ls.line = ++reader.line;
+        switch (read_line(reader.stream, block.state.line)) {
+        case LINE_READ_ERROR:
+            report_error(902, "line %d: can't read source\n", ls.line);
+            return -1;
+        case LINE_TOO_LONG:
+            report_error(3101, "line %d: line too long\n", ls.line);
+            return -1;
+        case LINE_END_OF_FILE:
+            if (block.brace_open != 0) {
+                report_error(906, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
+                return -1;
+            }
+            *offset_out = ls.offset;
+            return 0;
+        case LINE_HAS_NUL:
+            report_error(3104, "line %d: NUL byte in line\n", ls.line);
+            return -1;
+        case LINE_OK:
+            break;
+        }
+        if (verbose_level >= 1) {
+            report_info("line %d\n", ls.line);
+        }
+        char* text = block.state.line;
+        if (text[0] == ';' || text[0] == '#') {
+            continue;
+        }
+        strip_line_end(text);
+        int count = split_line(block);
+        if (count < 0) {
+            return -1;
+        }
+        if (count == 0) {
+            continue;
+        }
+        ls.count = count;
+        ls.pos = 0;
+        if (block.brace_open != 0 && !is_text_token(ls.tokens[0])) {
+            report_error(963, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
+            token_values_free(ls.tokens, count);
+            return -1;
+        }
+        StatementResult result = parse_statement(block, offset_out);
+        if (result == STATEMENT_DONE && ls.pos < ls.count) {
+            report_error(1517, "line %d: syntax error\n", ls.line);
+            dump_tokens(ls.tokens, ls.pos, ls.count);
+            result = STATEMENT_FAILED;
+        }
+        token_values_free(ls.tokens, count);
+        if (result != STATEMENT_DONE) {
+            return result == STATEMENT_CLOSED_BLOCK ? 0 : -1;
+        }
+    }
+}
+
+int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
+              uint8_t block_code, Inst** closing)
+{
+    ++level;
+    *closing = nullptr;
+    if (verbose_level >= 2) {
+        report_info("parse_src: level=%d START\n", level);
+    }
+    int result = -1;
+    std::unique_ptr<BlockState>& state = reader.states[reader.depth];
+    if (!state) {
+        state.reset(try_new<BlockState>());
+    }
+    if (!state) {
+        report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(BlockState));
+    } else {
+        Block block{reader, *state, block_code, closing, 0, LineState{}};
+        block.ls.conv = reader.conv;
+        block.ls.tokens = state->tokens;
+        block.ls.head = head;
+        block.ls.offset = offset;
+        result = block_lines(block, offset_out);
+    }
+    if (verbose_level >= 2) {
+        report_info("parse_src : level=%d END\n", level);
+    }
+    --level;
+    return result;
+}
+
+}  // namespace
+
+void set_size_limit(int64_t limit)
+{
+    size_limit = limit;
+}
+
+size_t strip_line_end(char* text)
+{
+    size_t length = std::strlen(text);
+    size_t removed = 0;
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) {
+        text[--length] = '\0';
+        ++removed;
+    }
+    return removed;
+}
+
+int set_line_options(int32_t line, const char* rest)
+{
+    int applied = 0;
+    const char* p = skip_separators(rest);
+    while (*p != '\0') {
+        const char* end = p;
+        while (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n') {
+            ++end;
+        }
+        int length = static_cast<int>(end - p);
+        if (!apply_option(p, static_cast<size_t>(length), true)) {
+            report_error(856, "line %d: unknown option '%.*s'\n", line, length, p);
+            return -1;
+        }
+        report_info("line %d: option '%.*s' enabled\n", line, length, p);
+        ++applied;
+        p = skip_separators(end);
+    }
+    if (applied == 0) {
+        report_error(866, "line %d: no optins\n", line);
+        return -1;
+    }
+    return 0;
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* stream) const noexcept { std::fclose(stream); }
+};
+
+}  // namespace
+
+int read_source(ConvState& conv, const char* path)
+{
+    report_info("read source code from '%s'\n", path);
+    std::unique_ptr<FILE, FileCloser> stream(std::fopen(path, "r"));
+    if (!stream) {
+        report_error(580, "can't open '%s'\n", path);
+        return -1;
+    }
+    std::unique_ptr<SourceReader> reader(try_new<SourceReader>());
+    if (!reader) {
+        report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
+        return -1;
+    }
+    reader->stream = stream.get();
+    reader->conv = &conv;
+    Inst* top_closing = nullptr;
+    int64_t size = 0;
+    if (parse_src(*reader, &conv.tree, 0, &size, 0, &top_closing) < 0) {
+        inst_list_free(top_closing);
+        report_error(585, "parse source code '%s'\n", path);
+        return -1;
+    }
+    stream.reset();
+    conv.size = static_cast<int32_t>(size);
+    if (!conv.tree) {
+        report_error(593, "no code '%s'\n", path);
+        return -1;
+    }
+    if (top_closing != nullptr) {
+        report_error(596, "BUG: last type=%d, code=%02X, info.text=%s\n", top_closing->type,
+                     top_closing->code, top_closing->info != nullptr ? top_closing->info->text : "");
+        inst_list_free(top_closing);
+        return -1;
+    }
+    report_info("read source finished\n");
+    return 0;
+}
+
+}  // namespace tolvar

@@ -20,6 +20,10 @@ int read_source(ConvState& conv, const char* path);
 // The `.option` directive: applies the option words in rest. 0 or -1.
 int set_line_options(int32_t line, const char* rest);
 
+// The largest byte-code a parse accepts, 2147483647 unless a test lowers it
+// to reach the limit with a small script.
+void set_size_limit(int64_t limit);
+
 // Removes every CR and LF at the end of text; returns how many.
 size_t strip_line_end(char* text);
 

@@ -1,0 +1,52 @@
+// What the statement parsers share while they read one source line.
+#pragma once
+
+#include <cstdint>
+
+#include "isa/inst.h"
+
+namespace tolvar {
+
+struct ConvState;
+struct Token;
+
+struct LineState {
+    ConvState* conv = nullptr;
+    int32_t line = 0;
+    Token* tokens = nullptr;
+    int count = 0;
+    int pos = 0;               // next unread token
+    InstPtr* head = nullptr;   // the block's list
+    Inst* tail = nullptr;      // last node of the block before this statement
+    Inst* current = nullptr;   // the node made for this line's statement
+    int64_t offset = 0;        // running byte count; wide so a huge script can't wrap it
+};
+
+// A statement node of the current line, appended to the block; null after
+// the memory message.
+Inst* append_statement(LineState& ls, ItemType type);
+
+// An instruction statement: the keyword at pos and its parameters.
+int parse_instruction(LineState& ls);
+
+// An assignment written without `decl` (the line begins with $var, $str
+// or data).
+int parse_assignment(LineState& ls);
+
+enum SignedNumber {
+    SIGNED_OK,
+    SIGNED_MINUS_ALONE,  // "-" not followed by a number
+    SIGNED_NOT_NUMBER,
+    SIGNED_OVERFLOW
+};
+
+// A number, or "-" and a number, that fits in width bits (8 or 16); the
+// negative ones are stored in two's complement of that width. On success
+// pos moves past it.
+SignedNumber read_signed_number(const Token* tokens, int count, int& pos, int width,
+                                int32_t* value);
+
+// Lists the tokens from `from` to the end of the line, one per line.
+void dump_tokens(const Token* tokens, int from, int count);
+
+}  // namespace tolvar
