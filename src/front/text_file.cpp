@@ -1,2 +1,95 @@
 #include "front/text_file.h"
-namespace tolvar { int read_text_file(ConvState&, const char*) { return -1; } }
+
+#include <cstdio>
+#include <memory>
+
+#include "driver/diag.h"
+#include "driver/driver.h"
+#include "driver/settings.h"
+#include "front/tokenizer.h"
+#include "labels/labels.h"
+
+namespace tolvar {
+
+namespace {
+
+// One byte is kept for the NUL, so a longer line arrives in pieces of 4095.
+constexpr int LINE_BUFFER_SIZE = 4096;
+
+// Label, free comment, text.
+constexpr int FIELD_COUNT = 3;
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+bool ends_field(char c)
+{
+    return c == '\t' || c == '\r' || c == '\n';
+}
+
+// Cuts line in place at each field end; the last field may also end with
+// the string. Returns the number of fields, at most FIELD_COUNT.
+int split_fields(char* line, char* fields[FIELD_COUNT])
+{
+    int count = 0;
+    char* p = line;
+    while (count < FIELD_COUNT) {
+        fields[count++] = p;
+        while (*p != '\0' && !ends_field(*p)) {
+            ++p;
+        }
+        if (*p == '\0') {
+            break;
+        }
+        *p++ = '\0';
+    }
+    return count;
+}
+
+}  // namespace
+
+int read_text_file(ConvState& conv, const char* path)
+{
+    report_info("read text from '%s'\n", path);
+    FilePtr file(std::fopen(path, "rt"));
+    if (!file) {
+        report_error(501, "can't open '%s'\n", path);
+        return -1;
+    }
+    char line[LINE_BUFFER_SIZE];
+    for (int line_no = 1;; ++line_no) {
+        if (std::fgets(line, LINE_BUFFER_SIZE, file.get()) == nullptr) {
+            if (std::ferror(file.get()) != 0) {
+                report_error(514, "can't read '%s' line %d\n", path, line_no);
+                return -1;
+            }
+            file.reset();
+            report_info("read text finished\n");
+            return 0;
+        }
+        if (line[0] == ';' || line[0] == '#') {
+            continue;
+        }
+        char* fields[FIELD_COUNT];
+        if (split_fields(line, fields) < FIELD_COUNT) {
+            report_error(537, "line %d: syntax error: '%s'\n", line_no, path);
+            return -1;
+        }
+        const char* label = fields[0];
+        const char* text = fields[2];
+        if (is_text_label_name(label) == 0) {
+            report_error(542, "line %d: illegal label name: '%s'\n", line_no, label);
+            return -1;
+        }
+        if (verbose_level >= 1) {
+            report_info("line %3.1d: %s = %s\n", line_no, label, text);
+        }
+        if (add_text_label(conv.text_labels, label, text) < 0) {
+            return -1;
+        }
+    }
+}
+
+}  // namespace tolvar
