@@ -313,4 +313,28 @@ std::string case_name(const testing::TestParamInfo<std::string>& info)
 
 INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(case_files()), case_name);
 
+// Too large to keep as a case file: a script nested 100000 deep must end in
+// a clear message, not a crash.
+TEST(GoldenGenerated, DeepNestingIsRefused)
+{
+    std::string script;
+    for (int i = 0; i < 100000; ++i) {
+        script += "if eval 1\n";
+    }
+    for (int i = 0; i < 100000; ++i) {
+        script += "endif\n";
+    }
+    golden::ScratchDir dir;
+    dir.put("test.src", script);
+    golden::RunResult run = golden::run_tolvar(dir.path, {"test.src"});
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "INFO: read source code from 'test.src'\n"
+              "ERROR(3102): line 1001: 'if' nested too deep: max=1000\n"
+              "ERROR(585): parse source code 'test.src'\n"
+              "ERROR: read source 'test.src'\n");
+    EXPECT_EQ(golden::list_files(dir.path), std::set<std::string>{"test.src"});
+}
+
 }  // namespace
