@@ -1,5 +1,4 @@
 #include "codegen/generator.h"
 namespace tolvar {
 int make_binary(const Inst*, const DataLabelTable&, uint8_t*, int32_t, int32_t, int32_t*) { return -1; }
-int make_binary_expr(const Inst*, const DataLabelTable&, uint8_t*, int32_t, int32_t, int32_t*) { return -1; }
 }
