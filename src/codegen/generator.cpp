@@ -1,5 +1,243 @@
 #include "codegen/generator.h"
+
+#include "codegen/emit_support.h"
+#include "codegen/output.h"
+
 namespace tolvar {
-int make_binary(const Inst*, const DataLabelTable&, uint8_t*, int32_t, int32_t, int32_t*) { return -1; }
-int make_binary_expr(const Inst*, const DataLabelTable&, uint8_t*, int32_t, int32_t, int32_t*) { return -1; }
+
+namespace {
+
+int level = 0;
+
+constexpr uint8_t CODE_IF = 0xA1;
+constexpr uint8_t CODE_ELSE = 0xA3;
+constexpr uint8_t CODE_EVAL = 0xA7;
+constexpr uint8_t CODE_ASSIGN = 0xA8;
+
+// A node made without a keyword has no row and so no name.
+const char* inst_name(const Inst* node)
+{
+    return node->info != nullptr && node->info->text != nullptr ? node->info->text : "";
 }
+
+void list_node(const Inst* node)
+{
+    report_info("line %d", node->line);
+    switch (node->type) {
+    case TYPE_STATEMENT:
+        report_plain(": %s\n", inst_name(node));
+        break;
+    case TYPE_DATA:
+        report_plain(": .data\n");
+        break;
+    case TYPE_UNKNOWN_BYTE:
+        report_plain(": .unknown.byte\n");
+        break;
+    case TYPE_UNKNOWN:
+        report_plain(": .unknown\n");
+        break;
+    default:
+        report_plain("\n");
+        break;
+    }
+}
+
+int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8_t* buffer,
+               int32_t size, int32_t* position)
+{
+    // Only the kinds handled below ever index the slots, so a count beyond
+    // the four slots ends in the illegal-kind message.
+    ItemType kind = slot_kind(node, i);
+    switch (kind) {
+    case TYPE_TEXT:
+        if (add_text(buffer, size, *position, slot_text(node->params[i]), 0, position) < 0) {
+            report_error(2758, "line %d: can't add text\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_LABEL: {
+        int32_t offset = get_data_label(data_labels, node->params[i].text.get());
+        if (offset < 0) {
+            report_error(2766, "line %d: can't find label: %s\n", node->line,
+                         slot_text(node->params[i]));
+            return -1;
+        }
+        if (add_int32(buffer, size, *position, offset, position) < 0) {
+            report_error(2771, "line %d: can't add int32\n", node->line);
+            return -1;
+        }
+        return 0;
+    }
+    case TYPE_ASSIGN:
+        if (add_byte(buffer, size, *position, CODE_ASSIGN, position) < 0) {
+            report_error(2776, "line %d: can't add byte\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_EVAL: {
+        const Inst* eval = node->params[i].node.get();
+        if (eval == nullptr || eval->type != TYPE_EVAL || eval->code != CODE_EVAL) {
+            report_error(2784,
+                         "BUG: line %d: param type mismatch: offset=%08X, inst='%s', param %d\n",
+                         node->line, hex_offset(*position), inst_name(node), i);
+            return -1;
+        }
+        if (make_binary_expr(eval->params[0].node.get(), data_labels, buffer, size, *position,
+                             position) < 0) {
+            report_error(2789, "line %d: can't add expr\n", node->line);
+            return -1;
+        }
+        if (add_byte(buffer, size, *position, eval->code, position) < 0) {
+            report_error(2793, "line %d: can't add byte\n", node->line);
+            return -1;
+        }
+        return 0;
+    }
+    case TYPE_BYTE:
+        if (add_byte(buffer, size, *position, node->params[i].value, position) < 0) {
+            report_error(2798, "line %d: can't add byte\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_DATA_OFFSET:
+        if (make_binary_expr(node->params[i].node.get(), data_labels, buffer, size, *position,
+                             position) < 0) {
+            report_error(2808, "line %d: can't add str32\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_VARIABLE:
+        if (make_binary_expr(node->params[i].node.get(), data_labels, buffer, size, *position,
+                             position) < 0) {
+            report_error(2813, "line %d: can't add expr\n", node->line);
+            return -1;
+        }
+        return 0;
+    default:
+        report_error(2817,
+                     "BUG: line %d: illegal parameter type: offset=%08X, inst='%s', "
+                     "params[%d].type=%d\n",
+                     node->line, hex_offset(*position), inst_name(node), i, kind);
+        return -1;
+    }
+}
+
+int emit_statement(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer,
+                   int32_t size, int32_t* position)
+{
+    if (add_byte(buffer, size, *position, node->code, position) < 0) {
+        report_error(2751, "line %d: can't add code\n", node->line);
+        return -1;
+    }
+    for (int i = 0; i < node->param_count; ++i) {
+        if (emit_param(node, i, data_labels, buffer, size, position) < 0) {
+            return -1;
+        }
+    }
+    if (node->code != CODE_IF && node->code != CODE_ELSE) {
+        if (node->sub) {
+            report_error(2835, "BUG: line %d: unknown sub block: offset=%08X, '%s'\n", node->line,
+                         hex_offset(*position), inst_name(node));
+            return -1;
+        }
+        return 0;
+    }
+    if (!node->sub) {
+        report_warning(2826, "line %d: '%s' have no sub block: offset=%08X\n", node->line,
+                       inst_name(node), hex_offset(*position));
+        return 0;
+    }
+    int32_t start = *position;
+    if (make_binary(node->sub.get(), data_labels, buffer, size, start, position) < 0) {
+        report_error(2829, "line %d: make binary data: offset=%08X, '%s'\n", node->line,
+                     hex_offset(start), inst_name(node));
+        return -1;
+    }
+    return 0;
+}
+
+int emit_data(const Inst* node, uint8_t* buffer, int32_t size, int32_t* position)
+{
+    const Param& param = node->params[0];
+    if (param.type == TYPE_TEXT) {
+        if (add_text(buffer, size, *position, slot_text(param), 1, position) < 0) {
+            report_error(2725, "line %d: can't add text\n", node->line);
+            return -1;
+        }
+        return 0;
+    }
+    if (param.type == TYPE_INT16) {
+        if (add_int16(buffer, size, *position, param.value, position) < 0) {
+            report_error(2730, "line %d: can't add int16\n", node->line);
+            return -1;
+        }
+        return 0;
+    }
+    report_error(2734, "BUG: line %d: unknown data type: inst->type=%d, inst->params[0].type=%d\n",
+                 node->line, node->type, param.type);
+    return -1;
+}
+
+int emit_node(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
+              int32_t* position)
+{
+    switch (node->type) {
+    case TYPE_LABEL:
+        return 0;
+    case TYPE_TEXT:
+        if (add_text(buffer, size, *position, slot_text(node->params[0]), 0, position) < 0) {
+            report_error(2719, "line %d: can't add text\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_DATA:
+        return emit_data(node, buffer, size, position);
+    case TYPE_UNKNOWN_BYTE:
+        if (add_byte(buffer, size, *position, node->params[0].value, position) < 0) {
+            report_error(2739, "line %d: can't add byte\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_UNKNOWN:
+        if (add_int16(buffer, size, *position, node->params[0].value, position) < 0) {
+            report_error(2744, "line %d: can't add int16\n", node->line);
+            return -1;
+        }
+        return 0;
+    case TYPE_STATEMENT:
+        return emit_statement(node, data_labels, buffer, size, position);
+    default:
+        report_error(2840, "BUG: line %d: illegal type: offset=%08X, type=%d\n", node->line,
+                     hex_offset(*position), node->type);
+        return -1;
+    }
+}
+
+}  // namespace
+
+int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
+                int32_t position, int32_t* end_position)
+{
+    DepthTrace trace("make_binary", level);
+    if (list == nullptr) {
+        report_error(2690, "BUG: can't make binary: inst is NULL\n");
+        return -1;
+    }
+    for (const Inst* node = list; node != nullptr; node = node->next) {
+        if (node->offset != position) {
+            report_error(2696, "BUG: line %d: offset mismatch: inst->offset=%08X, offset=%08X\n",
+                         node->line, hex_offset(node->offset), hex_offset(position));
+            return -1;
+        }
+        if (verbose_level >= 1) {
+            list_node(node);
+        }
+        if (emit_node(node, data_labels, buffer, size, &position) < 0) {
+            return -1;
+        }
+    }
+    *end_position = position;
+    return 0;
+}
+
+}  // namespace tolvar
