@@ -6,6 +6,7 @@
 //   args            one command-line argument per line
 //   file NAME       an input file, each line ended by LF
 //   file-hex NAME   an input file given as hexadecimal bytes
+//   example NAME    an input file copied from examples/
 //   status          the expected exit status
 //   stderr          the expected standard error, each line ended by LF
 //   output NAME     an expected file, as hexadecimal bytes
@@ -221,6 +222,12 @@ Case parse_case(const std::string& path)
             c.inputs[name] = joined_lines(lines);
         } else if (kind == "file-hex") {
             c.inputs[name] = from_hex(joined_lines(lines));
+        } else if (kind == "example") {
+            std::string example = std::string(EXAMPLES_DIR) + "/" + name;
+            if (!fs::exists(example)) {
+                throw std::runtime_error(path + ": no example '" + name + "'");
+            }
+            c.inputs[name] = golden::read_file(example);
         } else if (kind == "status") {
             c.status = std::stoi(joined_lines(lines));
             has_status = true;

@@ -1,5 +1,7 @@
 #include "driver/diag.h"
 
+#include "driver/settings.h"
+
 namespace tolvar {
 
 namespace {
@@ -69,6 +71,23 @@ void report_plain(const char* fmt, ...)
     va_start(args, fmt);
     vreport(DIAG_PLAIN, 0, fmt, args);
     va_end(args);
+}
+
+DepthTrace::DepthTrace(const char* name, const char* end, int& depth)
+    : end_name(end), level(depth)
+{
+    ++level;
+    if (verbose_level >= 2) {
+        report_info("%s: level=%d START\n", name, level);
+    }
+}
+
+DepthTrace::~DepthTrace()
+{
+    if (verbose_level >= 2) {
+        report_info("%s: level=%d END\n", end_name, level);
+    }
+    --level;
 }
 
 }  // namespace tolvar

@@ -22,6 +22,21 @@ void report_warning(int code, const char* fmt, ...) __attribute__((format(printf
 void report_error(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void report_plain(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// One level of a recursive operation's depth counter, held for the life of
+// a call, with its START and END trace lines at verbose level 2. The END
+// line follows any error the call printed. end_name differs from name only
+// where the trace has always spelled the two lines differently.
+struct DepthTrace {
+    DepthTrace(const char* name, int& depth) : DepthTrace(name, name, depth) {}
+    DepthTrace(const char* name, const char* end_name, int& depth);
+    ~DepthTrace();
+    DepthTrace(const DepthTrace&) = delete;
+    DepthTrace& operator=(const DepthTrace&) = delete;
+
+    const char* end_name;
+    int& level;
+};
+
 // Where diagnostics go: the standard error stream unless a test has
 // installed another stream; null restores the standard error stream.
 FILE* diag_file();

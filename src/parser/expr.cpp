@@ -387,45 +387,21 @@ int parse_eval(int32_t line, InstPtr& result, const Token* tokens, int count, in
 int parse_expr_op(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
                   int64_t& offset)
 {
-    ++expr_op_level;
-    if (verbose_level >= 2) {
-        report_info("parse_expr_op: level=%d START\n", expr_op_level);
-    }
-    int rc = expr_op_body(line, result, tokens, count, pos, offset);
-    if (verbose_level >= 2) {
-        report_info("parse_expr_op: level=%d END\n", expr_op_level);
-    }
-    --expr_op_level;
-    return rc;
+    DepthTrace trace("parse_expr_op", expr_op_level);
+    return expr_op_body(line, result, tokens, count, pos, offset);
 }
 
 int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end)
 {
-    ++op_hier_level;
-    if (verbose_level >= 2) {
-        report_info("make_op_hier: level=%d START\n", op_hier_level);
-    }
-    int rc = op_hier_body(result, operands, operators, start, end);
-    if (verbose_level >= 2) {
-        report_info("make_op_hier: level=%d END\n", op_hier_level);
-    }
-    --op_hier_level;
-    return rc;
+    DepthTrace trace("make_op_hier", op_hier_level);
+    return op_hier_body(result, operands, operators, start, end);
 }
 
 int parse_expr(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
                int64_t& offset)
 {
-    ++expr_level;
-    if (verbose_level >= 2) {
-        report_info("parse_expr: level=%d START\n", expr_level);
-    }
-    int rc = expr_body(line, result, tokens, count, pos, offset);
-    if (verbose_level >= 2) {
-        report_info("parse_expr: level=%d END\n", expr_level);
-    }
-    --expr_level;
-    return rc;
+    DepthTrace trace("parse_expr", expr_level);
+    return expr_body(line, result, tokens, count, pos, offset);
 }
 
 int parse_data_ref(int32_t line, InstPtr& slot, const Token* tokens, int count, int& pos,

@@ -563,31 +563,22 @@ int block_lines(Block& block, int64_t* offset_out)
 int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
               uint8_t block_code, Inst** closing)
 {
-    ++level;
+    DepthTrace trace("parse_src", "parse_src ", level);
     *closing = nullptr;
-    if (verbose_level >= 2) {
-        report_info("parse_src: level=%d START\n", level);
-    }
-    int result = -1;
     std::unique_ptr<BlockState>& state = reader.states[reader.depth];
     if (!state) {
         state.reset(try_new<BlockState>());
     }
     if (!state) {
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(BlockState));
-    } else {
-        Block block{reader, *state, block_code, closing, 0, LineState{}};
-        block.ls.conv = reader.conv;
-        block.ls.tokens = state->tokens;
-        block.ls.head = head;
-        block.ls.offset = offset;
-        result = block_lines(block, offset_out);
+        return -1;
     }
-    if (verbose_level >= 2) {
-        report_info("parse_src : level=%d END\n", level);
-    }
-    --level;
-    return result;
+    Block block{reader, *state, block_code, closing, 0, LineState{}};
+    block.ls.conv = reader.conv;
+    block.ls.tokens = state->tokens;
+    block.ls.head = head;
+    block.ls.offset = offset;
+    return block_lines(block, offset_out);
 }
 
 }  // namespace
