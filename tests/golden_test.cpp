@@ -11,7 +11,8 @@
 //   stderr          the expected standard error, each line ended by LF
 //   output NAME     an expected file, as hexadecimal bytes
 //   expect NAME     an expected file, each line ended by LF
-//   fsize-limit N   the largest file the run may write, in bytes
+//   fsize-limit N   the largest file the run may write, in bytes (the
+//                   captured standard error counts too)
 // Lines before the first section and "#" comments in hex sections are
 // ignored. The run happens in an empty folder holding only the inputs;
 // afterwards that folder must hold exactly the inputs and the expected
