@@ -131,7 +131,6 @@ int read_word(Token& token, const char* p, const char** next)
 int read_operator(Token& token, const char* p, const char** next)
 {
     uint32_t code = 0;
-    int length = 1;
     switch (p[0]) {
     case '>':
         code = p[1] == '=' ? 0x82 : 0x81;
@@ -169,14 +168,10 @@ int read_operator(Token& token, const char* p, const char** next)
     if (code == 0) {
         return 0;
     }
-    if (code <= 0x86 && p[1] == '=') {
-        length = 2;
-    } else if (code == 0x94 || code == 0x95) {
-        length = 2;
-    }
+    bool two_chars = (code <= 0x86 && p[1] == '=') || code == 0x94 || code == 0x95;
     token.type = TYPE_OPERATOR;
     token.code = code;
-    *next = p + length;
+    *next = p + (two_chars ? 2 : 1);
     return 1;
 }
 
