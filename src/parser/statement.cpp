@@ -200,6 +200,37 @@ int parse_text_statement(Block& block)
     return 0;
 }
 
+// The codes a directive's number operand reports under.
+struct NumberCodes {
+    int minus_alone;
+    int not_number;
+    int overflow;
+};
+
+// A signed number operand of a directive into slot: 16 bits as TYPE_INT16,
+// 8 bits as TYPE_BYTE.
+int read_directive_number(LineState& ls, Param& slot, int width, const NumberCodes& codes)
+{
+    switch (read_signed_number(ls.tokens, ls.count, ls.pos, width, &slot.value)) {
+    case SIGNED_OK:
+        slot.type = width == 8 ? TYPE_BYTE : TYPE_INT16;
+        ls.offset += width / 8;
+        return 0;
+    case SIGNED_MINUS_ALONE:
+        report_error(codes.minus_alone, "line %d: syntax error\n", ls.line);
+        return -1;
+    case SIGNED_NOT_NUMBER:
+        report_error(codes.not_number, "line %d: syntax error\n", ls.line);
+        return -1;
+    case SIGNED_OVERFLOW:
+        report_error(codes.overflow,
+                     width == 8 ? "line %d: byte value overflow\n" : "line %d: integer value overflow\n",
+                     ls.line);
+        return -1;
+    }
+    return -1;
+}
+
 int parse_data(LineState& ls)
 {
     Inst* node = append_statement(ls, TYPE_DATA);
@@ -226,23 +257,7 @@ int parse_data(LineState& ls)
         ++ls.pos;
         return 0;
     }
-    Param& slot = node->params[0];
-    switch (read_signed_number(ls.tokens, ls.count, ls.pos, 16, &slot.value)) {
-    case SIGNED_OK:
-        slot.type = TYPE_INT16;
-        ls.offset += 2;
-        return 0;
-    case SIGNED_MINUS_ALONE:
-        report_error(1065, "line %d: syntax error\n", ls.line);
-        return -1;
-    case SIGNED_NOT_NUMBER:
-        report_error(1083, "line %d: syntax error\n", ls.line);
-        return -1;
-    case SIGNED_OVERFLOW:
-        report_error(1073, "line %d: integer value overflow\n", ls.line);
-        return -1;
-    }
-    return -1;
+    return read_directive_number(ls, node->params[0], 16, {1065, 1083, 1073});
 }
 
 int parse_unknown(LineState& ls)
@@ -258,27 +273,8 @@ int parse_unknown(LineState& ls)
         report_error(1098, "line %d: syntax error\n", ls.line);
         return -1;
     }
-    Param& slot = node->params[0];
-    switch (read_signed_number(ls.tokens, ls.count, ls.pos, is_byte ? 8 : 16, &slot.value)) {
-    case SIGNED_OK:
-        slot.type = is_byte ? TYPE_BYTE : TYPE_INT16;
-        ls.offset += is_byte ? 1 : 2;
-        return 0;
-    case SIGNED_MINUS_ALONE:
-        report_error(1107, "line %d: syntax error\n", ls.line);
-        return -1;
-    case SIGNED_NOT_NUMBER:
-        report_error(1140, "line %d: syntax error\n", ls.line);
-        return -1;
-    case SIGNED_OVERFLOW:
-        if (is_byte) {
-            report_error(1129, "line %d: byte value overflow\n", ls.line);
-        } else {
-            report_error(1117, "line %d: integer value overflow\n", ls.line);
-        }
-        return -1;
-    }
-    return -1;
+    return read_directive_number(ls, node->params[0], is_byte ? 8 : 16,
+                                 {1107, 1140, is_byte ? 1129 : 1117});
 }
 
 int parse_label_definition(LineState& ls)
