@@ -94,12 +94,6 @@ int read_label_param(LineState& ls, Param& slot, const char* name, int param_no)
     return 0;
 }
 
-bool is_variable_keyword(const Token& token)
-{
-    return token.type == TYPE_FUNCTION &&
-           (token.code == 0xB2 || token.code == 0xB3 || token.code == 0xB4);
-}
-
 // One parameter of an instruction, by the kind its row gives.
 int read_param(LineState& ls, Inst* node, int i)
 {
@@ -165,6 +159,12 @@ int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
 }
 
 }  // namespace
+
+bool is_variable_keyword(const Token& token)
+{
+    return token.type == TYPE_FUNCTION &&
+           (token.code == 0xB2 || token.code == 0xB3 || token.code == 0xB4);
+}
 
 Inst* append_statement(LineState& ls, ItemType type)
 {

@@ -26,6 +26,9 @@ struct LineState {
 // the memory message.
 Inst* append_statement(LineState& ls, ItemType type);
 
+// $var, $str or data: the keywords a variable begins with.
+bool is_variable_keyword(const Token& token);
+
 // An instruction statement: the keyword at pos and its parameters.
 int parse_instruction(LineState& ls);
 

@@ -429,26 +429,18 @@ StatementResult parse_if(Block& block)
     return STATEMENT_DONE;
 }
 
-bool is_assignment_start(const Token& token)
-{
-    return token.type == TYPE_FUNCTION &&
-           (token.code == 0xB2 || token.code == 0xB3 || token.code == 0xB4);
-}
-
 StatementResult parse_statement(Block& block, int64_t* offset_out)
 {
     LineState& ls = block.ls;
-    const Token& first = ls.tokens[ls.pos];
-    bool after_label = false;
-    if (first.type == TYPE_LABEL) {
+    if (ls.tokens[ls.pos].type == TYPE_LABEL) {
         if (parse_label_definition(ls) < 0) {
             return STATEMENT_FAILED;
         }
         if (ls.pos >= ls.count) {
             return STATEMENT_DONE;
         }
-        after_label = true;
     }
+    // A second name after a label starts no statement: it falls to 1512.
     const Token& token = ls.tokens[ls.pos];
     int result = -1;
     switch (token.type) {
@@ -473,14 +465,13 @@ StatementResult parse_statement(Block& block, int64_t* offset_out)
         result = parse_instruction(ls);
         break;
     case TYPE_FUNCTION:
-        if (is_assignment_start(token)) {
+        if (is_variable_keyword(token)) {
             result = parse_assignment(ls);
         } else {
             report_error(1508, "line %d: syntax error\n", ls.line);
         }
         break;
     default:
-        (void)after_label;  // a second name after a label starts no statement either
         report_error(1512, "line %d: syntax error\n", ls.line);
         break;
     }
