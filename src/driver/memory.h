@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <utility>
@@ -45,5 +46,11 @@ StrPtr str_copy(const char* s, size_t len);
 
 // A NUL-terminated copy of s, or null.
 StrPtr str_copy(const char* s);
+
+// An open stream, closed on every way out of its scope.
+struct FileCloser {
+    void operator()(FILE* file) const noexcept { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 }  // namespace tolvar

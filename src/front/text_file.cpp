@@ -13,16 +13,8 @@ namespace tolvar {
 
 namespace {
 
-// One byte is kept for the NUL, so a longer line arrives in pieces of 4095.
-constexpr int LINE_BUFFER_SIZE = 4096;
-
 // Label, free comment, text.
 constexpr int FIELD_COUNT = 3;
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 bool ends_field(char c)
 {

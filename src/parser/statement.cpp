@@ -611,18 +611,10 @@ int set_line_options(int32_t line, const char* rest)
     return 0;
 }
 
-namespace {
-
-struct FileCloser {
-    void operator()(FILE* stream) const noexcept { std::fclose(stream); }
-};
-
-}  // namespace
-
 int read_source(ConvState& conv, const char* path)
 {
     report_info("read source code from '%s'\n", path);
-    std::unique_ptr<FILE, FileCloser> stream(std::fopen(path, "r"));
+    FilePtr stream(std::fopen(path, "r"));
     if (!stream) {
         report_error(580, "can't open '%s'\n", path);
         return -1;

@@ -9,7 +9,6 @@ namespace tolvar {
 
 struct ConvState;
 
-inline constexpr int LINE_BUFFER_SIZE = 4096;  // holds at most 4095 bytes of a line
 inline constexpr int MAX_LINE_TOKENS = 256;
 inline constexpr int MAX_IF_DEPTH = 1000;
 
