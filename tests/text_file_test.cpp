@@ -117,23 +117,40 @@ TEST(TextFile, RepeatedLabelInOtherCaseFails)
     EXPECT_STREQ(run.text("T0A1F_0001"), "\"one\"");
 }
 
-// A line longer than the buffer arrives in pieces of 4095 bytes, each
-// numbered as a line of its own.
-TEST(TextFile, LongLineIsReadInPieces)
+// A line longer than the buffer is refused whole, comment lines too: read in
+// pieces, a crafted tail would define a label of its own.
+TEST(TextFile, LongLinesAreRefused)
 {
-    std::string first = "T0001_0001\tx\t\"short\"\t";
-    first += std::string(4095 - first.size(), 'p');
-    std::string line = first + ";" + std::string(5000 - first.size() - 2, 'q') + "\n";
-    ASSERT_EQ(line.size(), 5000u);
-    TextFileRun run(line + "T0001_0002\tx\t\"next\"\n", 1);
-    ASSERT_EQ(run.result, 0) << run.diag;
-    EXPECT_EQ(run.diag, std::string("INFO: line   1: T0001_0001 = \"short\"\n") +
-                            "INFO: line   3: T0001_0002 = \"next\"\n" + FINISHED);
+    std::string longest = "T0001_0001\tx\t\"" + std::string(4095 - 15, 'a') + "\"";
+    ASSERT_EQ(longest.size(), 4095u);
+    TextFileRun fits(longest + "\r\n");
+    EXPECT_EQ(fits.result, 0) << fits.diag;
+    EXPECT_EQ(std::string(fits.text("T0001_0001")).size(), 4095u - 13u);
 
-    TextFileRun broken("T0001_0001\tx\t\"" + std::string(5000, 'a') + "\"\n");
-    EXPECT_EQ(broken.result, -1);
-    EXPECT_EQ(broken.diag, "ERROR(537): line 2: syntax error: '" + broken.path + "'\n");
-    EXPECT_EQ(std::string(broken.text("T0001_0001")).size(), 4095u - 13u);
+    std::string hidden = std::string(4095, ';') + "T0001_0002\tx\t\"sneaked in\"\n";
+    const std::string too_long[] = {
+        "T0001_0001\tx\t\"short\"\n" + longest + "b\"\n",
+        "#" + std::string(5000, 'c') + "\n",
+        hidden,
+    };
+    const int line_no[] = {2, 1, 1};
+    for (int i = 0; i < 3; ++i) {
+        TextFileRun run(too_long[i]);
+        EXPECT_EQ(run.result, -1);
+        EXPECT_EQ(run.diag, "ERROR(3107): line " + std::to_string(line_no[i]) +
+                                ": line too long\n");
+        EXPECT_EQ(run.text("T0001_0002"), nullptr);
+    }
+}
+
+// Editors that save UTF-8 may start the file with a byte order mark.
+TEST(TextFile, ByteOrderMarkIsSkipped)
+{
+    TextFileRun run("\xEF\xBB\xBFT0001_0001\tx\t\"a\"\n\xEF\xBB\xBFT0001_0002\tx\t\"b\"\n");
+    EXPECT_EQ(run.result, -1);  // only at the very start
+    EXPECT_EQ(run.diag, "WARNING(3108): UTF-8 byte order mark skipped\n"
+                        "ERROR(542): line 2: illegal label name: '\xEF\xBB\xBFT0001_0002'\n");
+    EXPECT_STREQ(run.text("T0001_0001"), "\"a\"");
 }
 
 TEST(TextFile, OpenAndReadFailures)

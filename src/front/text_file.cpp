@@ -6,6 +6,7 @@
 #include "driver/diag.h"
 #include "driver/driver.h"
 #include "driver/settings.h"
+#include "front/line_reader.h"
 #include "front/tokenizer.h"
 #include "labels/labels.h"
 
@@ -21,9 +22,9 @@ bool ends_field(char c)
     return c == '\t' || c == '\r' || c == '\n';
 }
 
-// Cuts line in place at each field end; the last field may also end with
-// the string. Returns the number of fields, at most FIELD_COUNT.
-int split_fields(char* line, char* fields[FIELD_COUNT])
+// Cuts line in place at each field end; the line end, when there was one,
+// ends the last field. Returns the number of fields, at most FIELD_COUNT.
+int split_fields(char* line, bool line_end, char* fields[FIELD_COUNT])
 {
     int count = 0;
     char* p = line;
@@ -33,6 +34,9 @@ int split_fields(char* line, char* fields[FIELD_COUNT])
             ++p;
         }
         if (*p == '\0') {
+            if (line_end && count < FIELD_COUNT) {
+                fields[count++] = p;
+            }
             break;
         }
         *p++ = '\0';
@@ -50,22 +54,33 @@ int read_text_file(ConvState& conv, const char* path)
         report_error(501, "can't open '%s'\n", path);
         return -1;
     }
+    LineReader reader;
+    line_reader_open(reader, file.get());
     char line[LINE_BUFFER_SIZE];
     for (int line_no = 1;; ++line_no) {
-        if (std::fgets(line, LINE_BUFFER_SIZE, file.get()) == nullptr) {
-            if (std::ferror(file.get()) != 0) {
-                report_error(514, "can't read '%s' line %d\n", path, line_no);
-                return -1;
-            }
+        LineRead read = read_line(reader, line);
+        switch (read) {
+        case LINE_READ_ERROR:
+            report_error(514, "can't read '%s' line %d\n", path, line_no);
+            return -1;
+        case LINE_TOO_LONG:
+            report_error(3107, "line %d: line too long\n", line_no);
+            return -1;
+        case LINE_END_OF_FILE:
             file.reset();
             report_info("read text finished\n");
             return 0;
+        case LINE_OK:
+        case LINE_HAS_NUL:  // fields end at the NUL, as they always have
+            break;
         }
         if (line[0] == ';' || line[0] == '#') {
             continue;
         }
         char* fields[FIELD_COUNT];
-        if (split_fields(line, fields) < FIELD_COUNT) {
+        // A NUL hides the line end behind it.
+        bool line_end = reader.ended_by_newline && read == LINE_OK;
+        if (split_fields(line, line_end, fields) < FIELD_COUNT) {
             report_error(537, "line %d: syntax error: '%s'\n", line_no, path);
             return -1;
         }

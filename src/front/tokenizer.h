@@ -8,9 +8,6 @@
 
 namespace tolvar {
 
-// A line buffer holds at most this many bytes of a line, and the NUL.
-inline constexpr int LINE_BUFFER_SIZE = 4096;
-
 struct Token {
     ItemType type = TYPE_NONE;
     uint32_t code = 0;               // keywords and operators: 0x81..0xFF

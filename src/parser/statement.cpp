@@ -7,6 +7,7 @@
 #include "driver/diag.h"
 #include "driver/driver.h"
 #include "driver/settings.h"
+#include "front/line_reader.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
 #include "labels/labels.h"
@@ -34,7 +35,7 @@ struct BlockState {
 
 // What every block of one parse shares.
 struct SourceReader {
-    FILE* stream = nullptr;
+    LineReader lines;
     ConvState* conv = nullptr;
     int32_t line = 0;
     int depth = 0;  // if/else bodies open around the block being read
@@ -50,47 +51,6 @@ struct Block {
     int brace_open = 0;
     LineState ls;
 };
-
-enum LineRead {
-    LINE_OK,
-    LINE_END_OF_FILE,
-    LINE_READ_ERROR,
-    LINE_TOO_LONG,
-    LINE_HAS_NUL
-};
-
-// Reads one physical line into buffer, without its LF. A line may hold at
-// most LINE_BUFFER_SIZE - 1 bytes; CRs before the LF don't count.
-LineRead read_line(FILE* stream, char* buffer)
-{
-    size_t length = 0;
-    bool has_nul = false;
-    bool any = false;
-    int c;
-    while ((c = getc_unlocked(stream)) != EOF) {
-        any = true;
-        if (c == '\n') {
-            break;
-        }
-        if (length == LINE_BUFFER_SIZE - 1) {
-            if (c == '\r') {
-                continue;
-            }
-            buffer[length] = '\0';
-            return LINE_TOO_LONG;
-        }
-        has_nul = has_nul || c == '\0';
-        buffer[length++] = static_cast<char>(c);
-    }
-    buffer[length] = '\0';
-    if (c == EOF && std::ferror(stream)) {
-        return LINE_READ_ERROR;
-    }
-    if (!any) {
-        return LINE_END_OF_FILE;
-    }
-    return has_nul ? LINE_HAS_NUL : LINE_OK;
-}
 
 bool fits_size(const LineState& ls)
 {
@@ -492,7 +452,7 @@ int block_lines(Block& block, int64_t* offset_out)
             ls.current = nullptr;
         }
         ls.line = ++reader.line;
-        switch (read_line(reader.stream, block.state.line)) {
+        switch (read_line(reader.lines, block.state.line)) {
         case LINE_READ_ERROR:
             report_error(902, "line %d: can't read source\n", ls.line);
             return -1;
@@ -624,7 +584,7 @@ int read_source(ConvState& conv, const char* path)
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
         return -1;
     }
-    reader->stream = stream.get();
+    line_reader_open(reader->lines, stream.get());
     reader->conv = &conv;
     Inst* top_closing = nullptr;
     int64_t size = 0;
