@@ -108,7 +108,8 @@ TEST_F(Parse, DataAndRawValuesTakeSignedNumbers)
         {".data 65536", "ERROR(1073): line 1: integer value overflow\n"},
         {".data", "ERROR(1031): line 1: syntax error\n"},
         {".data -", "ERROR(1065): line 1: syntax error\n"},
-        {".data - x", "ERROR(1065): line 1: syntax error\n"},
+        {".data - x", "ERROR(1083): line 1: syntax error\n"},  // only a "-" ending the line
+        {".data - -1", "ERROR(1083): line 1: syntax error\n"},
         {".data x", "ERROR(1083): line 1: syntax error\n"},
         {".data \"{\x82\xA0\"", "ERROR(654): '}' not found\nERROR(1053): line 1: illegal text\n"},
         {".unknown.byte 256", "ERROR(1129): line 1: byte value overflow\n"},
@@ -116,6 +117,7 @@ TEST_F(Parse, DataAndRawValuesTakeSignedNumbers)
         {".unknown 65536", "ERROR(1117): line 1: integer value overflow\n"},
         {".unknown", "ERROR(1098): line 1: syntax error\n"},
         {".unknown -", "ERROR(1107): line 1: syntax error\n"},
+        {".unknown - bye", "ERROR(1140): line 1: syntax error\n"},
         {".unknown.byte bye", "ERROR(1140): line 1: syntax error\n"},
     };
     for (const Bad& b : bad) {
@@ -237,8 +239,12 @@ TEST_F(Parse, InstructionParameterErrors)
         {"dprint names, eval 1",
          "ERROR(1392): line 1: 'int32' not found: 'dprint' parameter 1\n"},
         {"dprint int32 5, eval 1", "ERROR(1410): line 1: syntax error: 'dprint' parameter 1\n"},
+        // Only int32 makes a data-label reference, not the other sized constants.
+        {"dprint byte names, eval 1", "ERROR(1410): line 1: syntax error: 'dprint' parameter 1\n"},
+        {"dprint int16 names, eval 1", "ERROR(1410): line 1: syntax error: 'dprint' parameter 1\n"},
         {"sident 256, \"x\"", "ERROR(1353): line 1: byte value overflow: 'sident' parameter 1\n"},
-        {"sident -, \"x\"", "ERROR(1345): line 1: syntax error: 'sident' parameter 1\n"},
+        {"sident -", "ERROR(1345): line 1: syntax error: 'sident' parameter 1\n"},
+        {"sident -, \"x\"", "ERROR(1363): line 1: syntax error: 'sident' parameter 1\n"},
         {"sident x, \"x\"", "ERROR(1363): line 1: syntax error: 'sident' parameter 1\n"},
         {"keywords 5", "ERROR(1325): line 1: syntax error: 'keywords' parameter 1\n"},
         {"keywords T0000_0001", "ERROR(1319): line 1: can't get text: label=T0000_0001\n"},

@@ -254,7 +254,7 @@ SignedNumber read_signed_number(const Token* tokens, int count, int& pos, int wi
     if (p < count && tokens[p].type == TYPE_OPERATOR && tokens[p].code == CODE_MINUS) {
         negative = true;
         ++p;
-        if (p >= count || tokens[p].type != TYPE_INT32) {
+        if (p >= count) {
             return SIGNED_MINUS_ALONE;
         }
     }

@@ -38,7 +38,7 @@ int parse_assignment(LineState& ls);
 
 enum SignedNumber {
     SIGNED_OK,
-    SIGNED_MINUS_ALONE,  // "-" not followed by a number
+    SIGNED_MINUS_ALONE,  // "-" that ends the line
     SIGNED_NOT_NUMBER,
     SIGNED_OVERFLOW
 };
