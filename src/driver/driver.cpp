@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "codegen/generator.h"
@@ -60,6 +61,32 @@ bool is(const char* arg, const char* short_name, const char* long_name)
 {
     return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
            std::strcmp(arg, long_name) == 0;
+}
+
+// True when both names exist and are one file (links followed).
+bool same_file(const char* a, const char* b)
+{
+    struct stat info_a;
+    struct stat info_b;
+    return a != nullptr && b != nullptr && ::stat(a, &info_a) == 0 && ::stat(b, &info_b) == 0 &&
+           info_a.st_dev == info_b.st_dev && info_a.st_ino == info_b.st_ino;
+}
+
+// Writing the output or the error log over an input would destroy it,
+// before it is read in the case of the log.
+int refuse_overwriting_inputs(const CommandLine& cmd)
+{
+    const char* written[] = {cmd.output, cmd.error};
+    const char* read[] = {cmd.source, cmd.text};
+    for (const char* out : written) {
+        for (const char* in : read) {
+            if (same_file(out, in)) {
+                report_error(3106, "'%s' is the same file as '%s'\n", out, in);
+                return -1;
+            }
+        }
+    }
+    return 0;
 }
 
 // Sends every later write to the standard error descriptor into the file.
@@ -190,6 +217,9 @@ int tolvar_main(int argc, char** argv)
     }
     if (cmd.source == nullptr) {
         report_error(-1, "source filename not specified\n");
+        return 1;
+    }
+    if (refuse_overwriting_inputs(cmd) < 0) {
         return 1;
     }
     if (cmd.error != nullptr && redirect_errors(cmd.error) < 0) {
