@@ -99,6 +99,9 @@ TEST(CodeInfo, NamesEqualFoldsOnlyAsciiLetters)
     EXPECT_FALSE(names_equal("a_", "A-"));
     // 0xC1 and 0xE1 differ by the case bit but are not letters.
     EXPECT_FALSE(names_equal("\xC1", "\xE1"));
+    // The edges of both alphabets fold; their neighbours do not.
+    EXPECT_TRUE(names_equal("AZaz", "azAZ"));
+    EXPECT_FALSE(names_equal("@[", "`{"));
     EXPECT_FALSE(names_equal("[", "{"));
 }
 

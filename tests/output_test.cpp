@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 
 #include <string>
 
@@ -144,6 +148,68 @@ TEST_F(WriteBinary, ThroughASymbolicLinkTheLinkStays)
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_EQ(tolvar_test::read_whole_file(real.path()), "new");
+}
+
+TEST_F(WriteBinary, DanglingLinksCreateTheirTarget)
+{
+    tolvar_test::TempFile dir("", "unused");
+    ASSERT_EQ(mkdir((dir.dir() + "/game").c_str(), 0755), 0);
+    // link.bin -> game/hop.bin -> target.bin (relative to game/)
+    ASSERT_EQ(symlink("game/hop.bin", (dir.dir() + "/link.bin").c_str()), 0);
+    ASSERT_EQ(symlink("target.bin", (dir.dir() + "/game/hop.bin").c_str()), 0);
+    fill("new");
+    std::string link = dir.dir() + "/link.bin";
+    ASSERT_EQ(write_binary(conv, link.c_str()), 0) << diag.take();
+    EXPECT_EQ(tolvar_test::read_whole_file(dir.dir() + "/game/target.bin"), "new");
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+
+    std::string loop = dir.dir() + "/loop.bin";
+    ASSERT_EQ(symlink("loop.bin", loop.c_str()), 0);
+    diag.take();
+    EXPECT_EQ(write_binary(conv, loop.c_str()), -1);
+    EXPECT_EQ(diag.take(), "INFO: write binary to '" + loop + "', size=3\nERROR(3069): can't open '" +
+                               loop + "'\n");
+}
+
+TEST_F(WriteBinary, NewFileModeFollowsTheUmask)
+{
+    tolvar_test::TempFile dir("", "unused");
+    std::string path = dir.dir() + "/new.bin";
+    fill("x");
+    mode_t old_mask = umask(027);
+    int result = write_binary(conv, path.c_str());
+    umask(old_mask);
+    ASSERT_EQ(result, 0);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// A signal that ends the run while the temporary file exists removes it;
+// the old output stays and the process still dies of that signal.
+TEST_F(WriteBinary, InterruptionLeavesNoTemporaryFile)
+{
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        tolvar_test::TempFile old("old", "out.bin");
+        fill("new");
+        pid_t child = fork();
+        if (child == 0) {
+            static int raised;
+            raised = signal_number;
+            set_temp_created_hook([] { raise(raised); });
+            write_binary(conv, old.path());
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << signal_number;
+        EXPECT_EQ(WTERMSIG(status), signal_number);
+        EXPECT_EQ(tolvar_test::read_whole_file(old.path()), "old");
+        std::filesystem::directory_iterator entries(old.dir());
+        EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << signal_number;
+    }
 }
 
 }  // namespace

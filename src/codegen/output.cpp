@@ -1,6 +1,8 @@
 #include "codegen/output.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -122,20 +124,52 @@ int write_in_place(const ConvState& conv, const char* path)
     return 0;
 }
 
-// The file a path finally names: a symbolic link is followed, so the
-// rename replaces the file it points to and the link itself stays.
-StrPtr resolve_target(const char* path)
+constexpr int MAX_LINK_HOPS = 40;
+
+// Copies the joined pieces into out (PATH_MAX bytes); false when too long.
+bool join_path(char* out, const char* dir, size_t dir_length, const char* name)
 {
-    struct stat link_info;
-    if (::lstat(path, &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
-        char* resolved = ::realpath(path, nullptr);
-        if (resolved != nullptr) {
-            StrPtr copy = str_copy(resolved);
-            std::free(resolved);
-            return copy;
+    size_t name_length = std::strlen(name);
+    if (dir_length + name_length >= PATH_MAX) {
+        return false;
+    }
+    std::memmove(out, dir, dir_length);
+    std::memcpy(out + dir_length, name, name_length + 1);
+    return true;
+}
+
+size_t dir_length_of(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr ? static_cast<size_t>(slash - path) + 1 : 0;
+}
+
+// The path a write finally goes to, in out (PATH_MAX bytes). Symbolic
+// links are followed one at a time, also to a file that does not exist
+// yet, so the output lands where the link says and the link stays. False
+// for a loop or a chain that can't be read.
+bool resolve_target(const char* path, char* out)
+{
+    if (!join_path(out, "", 0, path)) {
+        return false;
+    }
+    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+        struct stat info;
+        if (::lstat(out, &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return true;
+        }
+        char link[PATH_MAX];
+        ssize_t length = ::readlink(out, link, sizeof link - 1);
+        if (length < 0) {
+            return false;
+        }
+        link[length] = '\0';
+        size_t dir_length = link[0] == '/' ? 0 : dir_length_of(out);
+        if (!join_path(out, out, dir_length, link)) {
+            return false;
         }
     }
-    return str_copy(path);
+    return false;
 }
 
 mode_t default_file_mode()
@@ -145,35 +179,116 @@ mode_t default_file_mode()
     return 0666 & ~mask;
 }
 
+// The temporary file being written, for the signal handler: it can only
+// use what is already in memory.
+char temp_path[PATH_MAX + 16];
+volatile sig_atomic_t temp_exists = 0;
+
+constexpr int CLEANUP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+
+void (*temp_created_hook)() = nullptr;
+
+extern "C" void remove_temp_and_reraise(int signal_number)
+{
+    if (temp_exists != 0) {
+        ::unlink(temp_path);
+    }
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+}
+
+// While it lives, an interrupting signal removes the temporary file before
+// ending the process as it would have; SIGXFSZ is ignored, so a file-size
+// limit shows as a failed write. Signals the caller ignores stay ignored.
+struct TempFileGuard {
+    TempFileGuard();
+    ~TempFileGuard();
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+    // Runs step with the cleanup signals held back, so temp_exists always
+    // matches the file system when a handler runs.
+    template <class Step>
+    auto held(Step step)
+    {
+        sigset_t old;
+        ::sigprocmask(SIG_BLOCK, &cleanup_set, &old);
+        auto result = step();
+        ::sigprocmask(SIG_SETMASK, &old, nullptr);
+        return result;
+    }
+
+    sigset_t cleanup_set;
+    struct sigaction saved[3];
+    struct sigaction saved_xfsz;
+};
+
+TempFileGuard::TempFileGuard()
+{
+    sigemptyset(&cleanup_set);
+    for (int signal_number : CLEANUP_SIGNALS) {
+        sigaddset(&cleanup_set, signal_number);
+    }
+    struct sigaction action = {};
+    action.sa_handler = remove_temp_and_reraise;
+    action.sa_mask = cleanup_set;
+    for (int i = 0; i < 3; ++i) {
+        ::sigaction(CLEANUP_SIGNALS[i], nullptr, &saved[i]);
+        if (saved[i].sa_handler != SIG_IGN) {
+            ::sigaction(CLEANUP_SIGNALS[i], &action, nullptr);
+        }
+    }
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &saved_xfsz);
+}
+
+TempFileGuard::~TempFileGuard()
+{
+    for (int i = 0; i < 3; ++i) {
+        ::sigaction(CLEANUP_SIGNALS[i], &saved[i], nullptr);
+    }
+    ::sigaction(SIGXFSZ, &saved_xfsz, nullptr);
+}
+
 // Writes a complete new file beside the target and renames it over the
 // target, so the target is either the old file or the whole new one.
 int write_by_rename(const ConvState& conv, const char* path, const char* target, bool exists,
                     mode_t mode)
 {
     static const char temp_name[] = ".tolvar.XXXXXX";
-    const char* slash = std::strrchr(target, '/');
-    size_t dir_length = slash != nullptr ? static_cast<size_t>(slash - target) + 1 : 0;
-    StrPtr temp = try_new_array<char>(dir_length + sizeof(temp_name));
-    if (!temp) {
+    size_t dir_length = dir_length_of(target);
+    if (dir_length + sizeof temp_name > sizeof temp_path) {
         report_error(3069, "can't open '%s'\n", path);
         return -1;
     }
-    std::memcpy(temp.get(), target, dir_length);
-    std::memcpy(temp.get() + dir_length, temp_name, sizeof(temp_name));
-
-    int fd = ::mkstemp(temp.get());
+    TempFileGuard guard;
+    int fd = guard.held([&] {
+        std::memcpy(temp_path, target, dir_length);
+        std::memcpy(temp_path + dir_length, temp_name, sizeof temp_name);
+        int created = ::mkstemp(temp_path);
+        temp_exists = created >= 0 ? 1 : 0;
+        return created;
+    });
     if (fd < 0) {
         report_error(3069, "can't open '%s'\n", path);
         return -1;
     }
+    if (temp_created_hook != nullptr) {
+        temp_created_hook();
+    }
     bool ok = ::fchmod(fd, exists ? (mode & 07777) : default_file_mode()) == 0;
     ok = ok && write_all(fd, conv.buffer.get(), static_cast<size_t>(conv.size));
-    if (::close(fd) != 0) {
-        ok = false;
-    }
-    ok = ok && ::rename(temp.get(), target) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = guard.held([&] {
+        bool renamed = ok && ::rename(temp_path, target) == 0;
+        if (!renamed) {
+            ::unlink(temp_path);
+        }
+        temp_exists = 0;
+        return renamed;
+    });
     if (!ok) {
-        ::unlink(temp.get());
         report_error(3074, "can't write '%s'\n", path);
         return -1;
     }
@@ -182,24 +297,25 @@ int write_by_rename(const ConvState& conv, const char* path, const char* target,
 
 }  // namespace
 
+void set_temp_created_hook(void (*hook)())
+{
+    temp_created_hook = hook;
+}
+
 int write_binary(const ConvState& conv, const char* path)
 {
     report_info("write binary to '%s', size=%d\n", path, conv.size);
-    if (path[0] == '\0') {
-        report_error(3069, "can't open '%s'\n", path);
-        return -1;
-    }
-    StrPtr target = resolve_target(path);
-    if (!target) {
+    char target[PATH_MAX];
+    if (path[0] == '\0' || !resolve_target(path, target)) {
         report_error(3069, "can't open '%s'\n", path);
         return -1;
     }
     struct stat info;
-    bool exists = ::stat(target.get(), &info) == 0;
+    bool exists = ::stat(target, &info) == 0;
     if (exists && !S_ISREG(info.st_mode)) {
         return write_in_place(conv, path);
     }
-    return write_by_rename(conv, path, target.get(), exists, exists ? info.st_mode : 0);
+    return write_by_rename(conv, path, target, exists, exists ? info.st_mode : 0);
 }
 
 }  // namespace tolvar
