@@ -5,15 +5,15 @@
 //   ./build/bench/bench/tolvar_bench
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "codegen/generator.h"
-#include "driver/diag.h"
-#include "driver/driver.h"
+#include "labels/conv_state.h"
 #include "parser/statement.h"
+#include "support/diag.h"
 
 using namespace tolvar;
 

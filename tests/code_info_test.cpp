@@ -5,6 +5,7 @@
 #include <string>
 
 #include "isa/code_info.h"
+#include "support/names.h"
 
 using namespace tolvar;
 

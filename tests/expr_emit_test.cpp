@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "codegen/generator.h"
-#include "driver/settings.h"
+#include "support/settings.h"
 #include "test_support.h"
 #include "tree_builders.h"
 
@@ -105,12 +105,14 @@ TEST(ExprEmit, MalformedTreesAreRefused)
 
     InstPtr ref = data_ref("names");
     ref->params[0].type = TYPE_TEXT;
-    EXPECT_EQ(refused(ref.get()),
-              "ERROR(2882): BUG: type mismatch: offset=00000000, type=3, code=D2, params[0].type=1\n");
+    EXPECT_EQ(
+        refused(ref.get()),
+        "ERROR(2882): BUG: type mismatch: offset=00000000, type=3, code=D2, params[0].type=1\n");
     InstPtr sized = byte_const(5);
     sized->params[0].type = TYPE_INT16;
-    EXPECT_EQ(refused(sized.get()),
-              "ERROR(2906): BUG: type mismatch: offset=00000000, type=3, code=D3, params[0].type=10\n");
+    EXPECT_EQ(
+        refused(sized.get()),
+        "ERROR(2906): BUG: type mismatch: offset=00000000, type=3, code=D3, params[0].type=10\n");
 
     // The message names the node's type, at the position reached so far.
     InstPtr sum = op(0x90, lit(1), lit(0));

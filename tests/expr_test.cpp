@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "driver/settings.h"
 #include "front/tokenizer.h"
 #include "parser/expr.h"
+#include "support/settings.h"
 #include "test_support.h"
 #include "tree_text.h"
 
@@ -30,11 +30,11 @@ protected:
             p = next;
         }
         diag.take();
-        pos = 0;
-        offset = 100;
+        TokenCursor cur{tokens, count, 0, 100, 7};
         InstPtr result;
-        int rc = parse_eval(7, result, tokens, count, pos, offset);
-        bytes = offset - 100;
+        int rc = parse_eval(cur, result);
+        pos = cur.pos;
+        bytes = cur.offset - 100;
         return rc < 0 ? "FAIL" : expr_text(result.get());
     }
 
@@ -42,7 +42,6 @@ protected:
     Token tokens[300];
     int count = 0;
     int pos = 0;
-    int64_t offset = 0;
     int64_t bytes = 0;
 };
 
@@ -90,8 +89,7 @@ TEST_F(Expr, ArgumentsAndConstants)
     EXPECT_EQ(eval("eval rand(byte 1, int16 500) / byte 7"),
               "eval /(rand(byte 1, int16 500), byte 7)");
     EXPECT_EQ(bytes, 2 + 3 + 1 + 1 + 2 + 1);
-    EXPECT_EQ(eval("eval hasobj(1, 8 + 1, weight(0, 1))"),
-              "eval hasobj(1, +(8, 1), weight(0, 1))");
+    EXPECT_EQ(eval("eval hasobj(1, 8 + 1, weight(0, 1))"), "eval hasobj(1, +(8, 1), weight(0, 1))");
     // The parse stops at the first token that can't continue it.
     EXPECT_EQ(eval("eval 1 , 8"), "eval 1");
     EXPECT_EQ(pos, 2);
@@ -115,17 +113,21 @@ TEST_F(Expr, ErrorChains)
         {"eval 1 +", "ERROR(1810): line 7: syntax error\n" + tail},
         {"eval ()",
          "ERROR(2101): line 7: syntax error\nERROR(1634): line 7: parse expr error\n"
-         "ERROR(1818): line 7: parse expr error\n" + tail},
+         "ERROR(1818): line 7: parse expr error\n" +
+             tail},
         {"eval (1", "ERROR(1823): line 7: ')' not found\n" + tail},
-        {"eval int16 -32769", "ERROR(1933): line 7: byte value overflow: int16 parameter 1\n" + tail},
-        {"eval int16 65536", "ERROR(1921): line 7: byte value overflow: int16 parameter 1\n" + tail},
+        {"eval int16 -32769",
+         "ERROR(1933): line 7: byte value overflow: int16 parameter 1\n" + tail},
+        {"eval int16 65536",
+         "ERROR(1921): line 7: byte value overflow: int16 parameter 1\n" + tail},
         {"eval int16 x", "ERROR(1941): line 7: syntax error: int16 parameter 1\n" + tail},
         {"eval byte 256", "ERROR(1893): line 7: byte value overflow: byte parameter 1\n" + tail},
         {"eval byte", "ERROR(1886): line 7: syntax error: byte parameter 1\n" + tail},
         {"eval byte x", "ERROR(1915): line 7: syntax error: byte parameter 1\n" + tail},
         {"eval $var[256]", "ERROR(1848): line 7: $var index overflow: index=256\n" + tail},
         {"eval $str 3", "ERROR(1856): line 7: syntax error: $str\n" + tail},
-        {"eval rand(byte 1 byte 2)", "ERROR(1880): line 7: syntax error: rand parameter 1\n" + tail},
+        {"eval rand(byte 1 byte 2)",
+         "ERROR(1880): line 7: syntax error: rand parameter 1\n" + tail},
         {"eval rand(byte 1,", "ERROR(1886): line 7: syntax error: rand parameter 2\n" + tail},
         {"eval rand(byte 1", "ERROR(1876): line 7: syntax error: rand parameter 2\n" + tail},
         {"eval rand(byte 1, byte 2", "ERROR(1991): line 7: ')' not found\n" + tail},
@@ -133,15 +135,17 @@ TEST_F(Expr, ErrorChains)
         {"eval int32 5", "ERROR(1984): BUG: code_info[int32(D2)].params[0].type=11\n" + tail},
         {"eval data(names, byte 1)",
          "ERROR(1957): line 7: 'int32' not found: data parameter 1\n" + tail},
-        {"eval data(int32 5, byte 1)", "ERROR(1975): line 7: syntax error: data parameter 1\n" + tail},
+        {"eval data(int32 5, byte 1)",
+         "ERROR(1975): line 7: syntax error: data parameter 1\n" + tail},
         {"eval flag(1, 2)",
          "ERROR(2101): line 7: syntax error\nERROR(1634): line 7: parse expr error\n"
-         "ERROR(1980): line 7: parse expr error\n" + tail},
+         "ERROR(1980): line 7: parse expr error\n" +
+             tail},
     };
     for (const Bad& b : bad) {
         EXPECT_EQ(eval(b.line), "FAIL") << b.line;
         EXPECT_EQ(diag.take(), b.messages) << b.line;
-        EXPECT_EQ(offset, 100) << b.line;  // nothing counted on failure
+        EXPECT_EQ(bytes, 0) << b.line;  // nothing counted on failure
         EXPECT_EQ(pos, 0) << b.line;
     }
 }
@@ -155,8 +159,9 @@ TEST_F(Expr, OperandLimit)
     EXPECT_NE(eval(line), "FAIL");
     EXPECT_EQ(bytes, 128 + 127 + 1);
     EXPECT_EQ(eval(line + " + 1"), "FAIL");
-    EXPECT_EQ(diag.take(), "ERROR(1629): BUG: line 7: too many expr\n"
-                           "ERROR(1593): line 7: parse expr error\n");
+    EXPECT_EQ(diag.take(),
+              "ERROR(1629): BUG: line 7: too many expr\n"
+              "ERROR(1593): line 7: parse expr error\n");
 }
 
 TEST_F(Expr, ImplicitSettingsAndTheirWarnings)
@@ -170,9 +175,11 @@ TEST_F(Expr, ImplicitSettingsAndTheirWarnings)
     EXPECT_EQ(eval("data(names, byte 1)"), "eval data(int32 names, byte 1)");
     EXPECT_EQ(bytes, 1 + 5 + 2 + 1);
     std::string got = diag.take();
-    EXPECT_NE(got.find("WARNING(1580): line 7: 'eval' not found ... corrected\n"), std::string::npos);
-    EXPECT_NE(got.find("WARNING(1961): line 7: 'int32' not found ... corrected: data parameter 1\n"),
+    EXPECT_NE(got.find("WARNING(1580): line 7: 'eval' not found ... corrected\n"),
               std::string::npos);
+    EXPECT_NE(
+        got.find("WARNING(1961): line 7: 'int32' not found ... corrected: data parameter 1\n"),
+        std::string::npos);
 }
 
 TEST_F(Expr, TraceLines)

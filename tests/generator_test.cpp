@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "codegen/generator.h"
-#include "driver/memory.h"
-#include "driver/settings.h"
+#include "support/memory.h"
+#include "support/settings.h"
 #include "test_support.h"
 #include "tree_builders.h"
 
@@ -160,22 +160,20 @@ TEST_F(Generator, TraceLinesAtLevelTwoAlsoAfterAFailure)
     Emitted out = generate(list.head.get(), labels, 9);
     EXPECT_EQ(out.result, -1);
     EXPECT_EQ(out.position, UNTOUCHED);
-    EXPECT_EQ(diag.take(),
-              into_body +
-              "ERROR(2766): line 2: can't find label: later\n"
-              "INFO: make_binary: level=2 END\n"
-              "ERROR(2829): line 1: make binary data: offset=00000003, 'if'\n"
-              "INFO: make_binary: level=1 END\n");
+    EXPECT_EQ(diag.take(), into_body +
+                               "ERROR(2766): line 2: can't find label: later\n"
+                               "INFO: make_binary: level=2 END\n"
+                               "ERROR(2829): line 1: make binary data: offset=00000003, 'if'\n"
+                               "INFO: make_binary: level=1 END\n");
 
     ASSERT_EQ(add_data_label(labels, "later", 8), 1);
     out = generate(list.head.get(), labels, 9);
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.bytes, "A1 01 A7 B0 08 00 00 00 A2");
-    EXPECT_EQ(diag.take(),
-              into_body +
-              "INFO: make_binary: level=2 END\n"
-              "INFO: line 3: endif\n"
-              "INFO: make_binary: level=1 END\n");
+    EXPECT_EQ(diag.take(), into_body +
+                               "INFO: make_binary: level=2 END\n"
+                               "INFO: line 3: endif\n"
+                               "INFO: make_binary: level=1 END\n");
 }
 
 TEST_F(Generator, UndefinedLabelsFailThroughEveryEnclosingBody)
@@ -231,8 +229,9 @@ TEST_F(Generator, OffsetMismatchStopsAtTheNode)
     Emitted out = generate(list.head.get(), labels, 3);
     EXPECT_EQ(out.result, -1);
     EXPECT_EQ(out.bytes, "B6 00 00");
-    EXPECT_EQ(diag.take(),
-              "ERROR(2696): BUG: line 2: offset mismatch: inst->offset=00000002, offset=00000001\n");
+    EXPECT_EQ(
+        diag.take(),
+        "ERROR(2696): BUG: line 2: offset mismatch: inst->offset=00000002, offset=00000001\n");
 }
 
 TEST_F(Generator, BufferEndingInsideACondition)
@@ -267,8 +266,9 @@ TEST_F(Generator, MalformedTreesAreRefused)
 
     ListBuilder no_eval;  // an `if` whose condition slot is empty
     no_eval.statement(2, 0, "if");
-    EXPECT_EQ(refused(no_eval.head.get()),
-              "ERROR(2784): BUG: line 2: param type mismatch: offset=00000001, inst='if', param 0\n");
+    EXPECT_EQ(
+        refused(no_eval.head.get()),
+        "ERROR(2784): BUG: line 2: param type mismatch: offset=00000001, inst='if', param 0\n");
 
     // A count beyond the four slots is refused, not read past the array.
     ListBuilder wide;

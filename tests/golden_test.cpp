@@ -19,13 +19,13 @@
 // files, so a failed run that leaves any output behind fails the case.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
@@ -93,8 +93,7 @@ std::string from_hex(const std::string& text)
     return bytes;
 }
 
-RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args,
-                     long fsize_limit)
+RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args, long fsize_limit)
 {
     std::string out_path = dir + ".stdout";
     std::string err_path = dir + ".stderr";
@@ -109,7 +108,8 @@ RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& arg
             _exit(126);
         }
         if (fsize_limit >= 0) {
-            struct rlimit limit = {static_cast<rlim_t>(fsize_limit), static_cast<rlim_t>(fsize_limit)};
+            struct rlimit limit = {static_cast<rlim_t>(fsize_limit),
+                                   static_cast<rlim_t>(fsize_limit)};
             setrlimit(RLIMIT_FSIZE, &limit);
             signal(SIGXFSZ, SIG_DFL);  // the compiler must cope on its own
         }

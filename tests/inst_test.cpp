@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "driver/memory.h"
 #include "front/tokenizer.h"
 #include "isa/inst.h"
+#include "support/memory.h"
 #include "test_support.h"
 
 using namespace tolvar;

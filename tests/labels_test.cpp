@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/memory.h"
 #include "labels/labels.h"
+#include "support/memory.h"
 #include "test_support.h"
 
 using namespace tolvar;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "codegen/output.h"
-#include "driver/driver.h"
+#include "labels/conv_state.h"
 #include "test_support.h"
 
 using namespace tolvar;
@@ -58,8 +58,9 @@ TEST(Appenders, RefuseToPassTheEndOfTheBuffer)
     EXPECT_EQ(diag.take(),
               "ERROR(3028): BUG: binary data overflow: size=5, offset=00000004, int16=0x1234\n");
     EXPECT_EQ(add_int32(buffer, 5, pos, -2, &pos), -1);
-    EXPECT_EQ(diag.take(),
-              "ERROR(3044): BUG: binary data overflow: size=5, offset=00000004, int32=0xFFFFFFFE\n");
+    EXPECT_EQ(
+        diag.take(),
+        "ERROR(3044): BUG: binary data overflow: size=5, offset=00000004, int32=0xFFFFFFFE\n");
     ASSERT_EQ(add_byte(buffer, 5, pos, 7, &pos), 0);  // fills the buffer exactly
     EXPECT_EQ(pos, 5);
     EXPECT_EQ(add_byte(buffer, 5, pos, 0x1FF, &pos), -1);
@@ -125,8 +126,8 @@ TEST_F(WriteBinary, MissingFolderCantBeOpened)
     std::string path = dir.dir() + "/no/such/dir/out.bin";
     fill("ab");
     EXPECT_EQ(write_binary(conv, path.c_str()), -1);
-    EXPECT_EQ(diag.take(), "INFO: write binary to '" + path + "', size=2\nERROR(3069): can't open '" +
-                               path + "'\n");
+    EXPECT_EQ(diag.take(), "INFO: write binary to '" + path +
+                               "', size=2\nERROR(3069): can't open '" + path + "'\n");
 }
 
 TEST_F(WriteBinary, FullDeviceIsAWriteError)
@@ -169,8 +170,8 @@ TEST_F(WriteBinary, DanglingLinksCreateTheirTarget)
     ASSERT_EQ(symlink("loop.bin", loop.c_str()), 0);
     diag.take();
     EXPECT_EQ(write_binary(conv, loop.c_str()), -1);
-    EXPECT_EQ(diag.take(), "INFO: write binary to '" + loop + "', size=3\nERROR(3069): can't open '" +
-                               loop + "'\n");
+    EXPECT_EQ(diag.take(), "INFO: write binary to '" + loop +
+                               "', size=3\nERROR(3069): can't open '" + loop + "'\n");
 }
 
 TEST_F(WriteBinary, NewFileModeFollowsTheUmask)

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "driver/driver.h"
-#include "driver/settings.h"
+#include "labels/conv_state.h"
 #include "parser/statement.h"
+#include "support/settings.h"
 #include "test_support.h"
 #include "tree_text.h"
 
@@ -170,11 +170,13 @@ TEST_F(Parse, BlockKeywordsOutOfPlace)
     EXPECT_EQ(parse("bye\nif eval 1\nbye\n"), "FAIL");
     EXPECT_EQ(messages(), "ERROR(1253): line 4: 'endif' not found\n");
     EXPECT_EQ(parse("if eval 1\nelse\nbye\n"), "FAIL");
-    EXPECT_EQ(messages(), "WARNING(1247): line 1: 'if' have no sub block\n"
-                          "ERROR(1272): line 4: 'endif' not found\n");
+    EXPECT_EQ(messages(),
+              "WARNING(1247): line 1: 'if' have no sub block\n"
+              "ERROR(1272): line 4: 'endif' not found\n");
     EXPECT_EQ(parse("if eval 1\nelse\nelse\nendif\n"), "FAIL");
-    EXPECT_EQ(messages(), "WARNING(1247): line 1: 'if' have no sub block\n"
-                          "ERROR(1162): line 3: 'else' without 'if'\n");
+    EXPECT_EQ(messages(),
+              "WARNING(1247): line 1: 'if' have no sub block\n"
+              "ERROR(1162): line 3: 'else' without 'if'\n");
 
     endif_without_if = 1;
     EXPECT_EQ(parse("bye\nendif\nbye\n"), "0:bye 1:endif 2:bye");
@@ -218,8 +220,9 @@ TEST_F(Parse, AssignmentsWithAndWithoutDecl)
     EXPECT_EQ(parse("$var[1] 1\n"), "FAIL");
     EXPECT_EQ(messages(), "ERROR(1493): line 1: declare variable without assign\n");
     EXPECT_EQ(parse("decl $var[1] := 1\n"), "FAIL");
-    EXPECT_EQ(messages(), "ERROR(1576): line 1: 'eval' not found\n"
-                          "ERROR(1452): line 1: parse_eval error: right value of ':='\n");
+    EXPECT_EQ(messages(),
+              "ERROR(1576): line 1: 'eval' not found\n"
+              "ERROR(1452): line 1: parse_eval error: right value of ':='\n");
 }
 
 TEST_F(Parse, InstructionParameterErrors)
@@ -231,13 +234,11 @@ TEST_F(Parse, InstructionParameterErrors)
     const Bad bad[] = {
         {"bye bye", "ERROR(1517): line 1: syntax error\n\ttoken[1] = 2:B6:bye\n"},
         {"setf eval 1", "ERROR(1297): line 1: syntax error: 'setf' parameter 2\n"},
-        {"setf eval 1 eval 0",
-         "ERROR(1301): line 1: syntax error: 'setf' parameter 1\n"},
+        {"setf eval 1 eval 0", "ERROR(1301): line 1: syntax error: 'setf' parameter 1\n"},
         {"setf", "ERROR(1308): line 1: syntax error: 'setf' parameter 1\n"},
         {"setf eval 1,", "ERROR(1308): line 1: syntax error: 'setf' parameter 2\n"},
         {"jump 5", "ERROR(1376): line 1: syntax error: 'jump' parameter 1\n"},
-        {"dprint names, eval 1",
-         "ERROR(1392): line 1: 'int32' not found: 'dprint' parameter 1\n"},
+        {"dprint names, eval 1", "ERROR(1392): line 1: 'int32' not found: 'dprint' parameter 1\n"},
         {"dprint int32 5, eval 1", "ERROR(1410): line 1: syntax error: 'dprint' parameter 1\n"},
         // Only int32 makes a data-label reference, not the other sized constants.
         {"dprint byte names, eval 1", "ERROR(1410): line 1: syntax error: 'dprint' parameter 1\n"},
@@ -304,7 +305,8 @@ TEST_F(Parse, LinesCommentsAndTokenLimits)
 
 TEST_F(Parse, OptionLinesOnlyHeadTheScript)
 {
-    EXPECT_EQ(parse(".option --se --implicit-eval\n; c\n.option --endif-without-if\nbye\n"), "0:bye");
+    EXPECT_EQ(parse(".option --se --implicit-eval\n; c\n.option --endif-without-if\nbye\n"),
+              "0:bye");
     EXPECT_EQ(messages(),
               "INFO: line 1: option '--se' enabled\n"
               "INFO: line 1: option '--implicit-eval' enabled\n"

@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "driver/diag.h"
-#include "driver/memory.h"
-#include "driver/settings.h"
+#include "support/diag.h"
+#include "support/memory.h"
+#include "support/settings.h"
 
 namespace tolvar_test {
 
@@ -60,8 +60,7 @@ std::string hex(const std::string& bytes)
 
 TempFile::TempFile(const std::string& contents, const std::string& name)
 {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tolvar-unit-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "tolvar-unit-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (mkdtemp(buffer.data()) == nullptr) {

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "driver/driver.h"
-#include "driver/memory.h"
-#include "driver/settings.h"
 #include "front/text_file.h"
+#include "labels/conv_state.h"
 #include "labels/labels.h"
+#include "support/memory.h"
+#include "support/settings.h"
 #include "test_support.h"
 
 using namespace tolvar;
@@ -83,9 +83,9 @@ TEST(TextFile, CarriageReturnEndsAField)
 TEST(TextFile, TooFewFieldsIsASyntaxError)
 {
     const char* const cases[] = {
-        "\n",                         // empty line
-        "T0001_0001\n",               // label only
-        "T0001_0001 \"text\"\n",      // blank instead of a tab
+        "\n",                           // empty line
+        "T0001_0001\n",                 // label only
+        "T0001_0001 \"text\"\n",        // blank instead of a tab
         "T0001_0001\t\"no line end\"",  // the missing line end is no separator
     };
     for (const char* contents : cases) {
@@ -98,13 +98,14 @@ TEST(TextFile, TooFewFieldsIsASyntaxError)
 TEST(TextFile, FieldOneMustBeATextLabelName)
 {
     const char* const labels[] = {
-        "T0001_0001 ", "T001_0001", "T00001_0001", "T000G_0001",
-        "X0001_0001",  "T0001-0001", "T0001_000a", "",
+        "T0001_0001 ", "T001_0001",  "T00001_0001", "T000G_0001",
+        "X0001_0001",  "T0001-0001", "T0001_000a",  "",
     };
     for (const char* label : labels) {
         TextFileRun run(std::string(label) + "\tx\t\"t\"\n");
         EXPECT_EQ(run.result, -1) << label;
-        EXPECT_EQ(run.diag, "ERROR(542): line 1: illegal label name: '" + std::string(label) + "'\n");
+        EXPECT_EQ(run.diag,
+                  "ERROR(542): line 1: illegal label name: '" + std::string(label) + "'\n");
     }
 }
 
@@ -137,8 +138,8 @@ TEST(TextFile, LongLinesAreRefused)
     for (int i = 0; i < 3; ++i) {
         TextFileRun run(too_long[i]);
         EXPECT_EQ(run.result, -1);
-        EXPECT_EQ(run.diag, "ERROR(3107): line " + std::to_string(line_no[i]) +
-                                ": line too long\n");
+        EXPECT_EQ(run.diag,
+                  "ERROR(3107): line " + std::to_string(line_no[i]) + ": line too long\n");
         EXPECT_EQ(run.text("T0001_0002"), nullptr);
     }
 }
@@ -148,8 +149,9 @@ TEST(TextFile, ByteOrderMarkIsSkipped)
 {
     TextFileRun run("\xEF\xBB\xBFT0001_0001\tx\t\"a\"\n\xEF\xBB\xBFT0001_0002\tx\t\"b\"\n");
     EXPECT_EQ(run.result, -1);  // only at the very start
-    EXPECT_EQ(run.diag, "WARNING(3108): UTF-8 byte order mark skipped\n"
-                        "ERROR(542): line 2: illegal label name: '\xEF\xBB\xBFT0001_0002'\n");
+    EXPECT_EQ(run.diag,
+              "WARNING(3108): UTF-8 byte order mark skipped\n"
+              "ERROR(542): line 2: illegal label name: '\xEF\xBB\xBFT0001_0002'\n");
     EXPECT_STREQ(run.text("T0001_0001"), "\"a\"");
 }
 
@@ -160,8 +162,8 @@ TEST(TextFile, OpenAndReadFailures)
     tolvar_test::TempFile file("", "present.txt");
     std::string missing = file.dir() + "/missing.txt";
     EXPECT_EQ(read_text_file(conv, missing.c_str()), -1);
-    EXPECT_EQ(diag.take(), "INFO: read text from '" + missing + "'\nERROR(501): can't open '" +
-                               missing + "'\n");
+    EXPECT_EQ(diag.take(),
+              "INFO: read text from '" + missing + "'\nERROR(501): can't open '" + missing + "'\n");
 
     // A folder opens but cannot be read.
     EXPECT_EQ(read_text_file(conv, file.dir().c_str()), -1);

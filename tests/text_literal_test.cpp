@@ -4,8 +4,8 @@
 #include <iterator>
 #include <string>
 
-#include "driver/settings.h"
 #include "front/text_literal.h"
+#include "support/settings.h"
 #include "test_support.h"
 
 using namespace tolvar;
@@ -25,8 +25,8 @@ std::string scan(DiagCapture& diag, const std::string& literal)
 std::string decode(DiagCapture& diag, const std::string& literal, int* brace_open)
 {
     std::string buffer = literal;
-    int result = brace_open != nullptr ? decode_text(buffer.data(), brace_open)
-                                       : check_text(buffer.data());
+    int result =
+        brace_open != nullptr ? decode_text(buffer.data(), brace_open) : check_text(buffer.data());
     std::string out = diag.take();
     if (result == 0) {
         out += "= " + tolvar_test::hex(std::string(buffer.c_str()));

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <string>
 
-#include "driver/memory.h"
-#include "driver/settings.h"
 #include "front/tokenizer.h"
 #include "isa/code_info.h"
+#include "support/memory.h"
+#include "support/settings.h"
 #include "test_support.h"
 
 using namespace tolvar;
@@ -71,7 +71,7 @@ struct LexCase {
     const char* line;
     const char* tokens;
     const char* diag;  // empty when the line ends without an error
-    long stop;  // -1: the end of the line
+    long stop;         // -1: the end of the line
 };
 
 void expect_lex(DiagCapture& diag, const LexCase* cases, size_t count)

@@ -124,8 +124,8 @@ Inst* ListBuilder::statement(int line, int32_t offset, const char* keyword)
     return inst;
 }
 
-Emitted run_emitter(EmitFunction emit, const Inst* node, const DataLabelTable& labels,
-                    int32_t size, int32_t start)
+Emitted run_emitter(EmitFunction emit, const Inst* node, const DataLabelTable& labels, int32_t size,
+                    int32_t start)
 {
     std::vector<uint8_t> buffer(static_cast<size_t>(size) + 1);
     int32_t position = UNTOUCHED;

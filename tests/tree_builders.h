@@ -11,11 +11,11 @@
 namespace tolvar_test {
 
 // Expression nodes (offset -1, line 1).
-tolvar::InstPtr lit(int n);                               // small literal 0, 1 or 8
-tolvar::InstPtr byte_const(int n);                        // byte n
-tolvar::InstPtr int16_const(int v);                       // int16 v (16-bit value)
-tolvar::InstPtr var(const char* name, int index);         // $var[index] / $str[index]
-tolvar::InstPtr data_ref(const char* label);              // int32 label
+tolvar::InstPtr lit(int n);                        // small literal 0, 1 or 8
+tolvar::InstPtr byte_const(int n);                 // byte n
+tolvar::InstPtr int16_const(int v);                // int16 v (16-bit value)
+tolvar::InstPtr var(const char* name, int index);  // $var[index] / $str[index]
+tolvar::InstPtr data_ref(const char* label);       // int32 label
 tolvar::InstPtr op(uint8_t code, tolvar::InstPtr left, tolvar::InstPtr right);
 // A function of one or two arguments, slot kinds taken from its row.
 tolvar::InstPtr call(const char* name, tolvar::InstPtr a, tolvar::InstPtr b = nullptr);
@@ -33,8 +33,8 @@ struct ListBuilder {
 
 // Runs make_binary or make_binary_expr over a fresh zeroed buffer of size
 // bytes, from start.
-using EmitFunction = int (*)(const tolvar::Inst*, const tolvar::DataLabelTable&, uint8_t*,
-                             int32_t, int32_t, int32_t*);
+using EmitFunction = int (*)(const tolvar::Inst*, const tolvar::DataLabelTable&, uint8_t*, int32_t,
+                             int32_t, int32_t*);
 inline constexpr int32_t UNTOUCHED = -7;
 struct Emitted {
     int result;

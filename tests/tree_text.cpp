@@ -70,7 +70,8 @@ std::string expr_text(const Inst* node)
         return std::string(node->code == 0xD3 ? "byte " : "int16 ") + slot_text(node->params[0]);
     case TYPE_FUNCTION:
         if (node->code == 0xB2 || node->code == 0xB3) {
-            return std::string(node->info->text) + "[" + std::to_string(node->params[0].value) + "]";
+            return std::string(node->info->text) + "[" + std::to_string(node->params[0].value) +
+                   "]";
         }
         return std::string(node->info->text) + "(" + params_text(node) + ")";
     default:

@@ -1,9 +1,9 @@
 // Small pieces shared by the statement and expression emitters.
 #pragma once
 
-#include "driver/diag.h"
-#include "driver/settings.h"
 #include "isa/inst.h"
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
 

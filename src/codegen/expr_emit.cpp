@@ -12,7 +12,7 @@ int level = 0;
 int emit_const(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
                int32_t* position)
 {
-    if (node->code == 0xD2) {
+    if (node->code == CODE_INT32) {
         if (slot_kind(node, 0) != TYPE_LABEL) {
             report_error(2882,
                          "BUG: type mismatch: offset=%08X, type=%d, code=%02X, params[0].type=%d\n",
@@ -34,12 +34,12 @@ int emit_const(const Inst* node, const DataLabelTable& data_labels, uint8_t* buf
         }
         return 0;
     }
-    if (node->code != 0xD3 && node->code != 0xD4) {
+    if (node->code != CODE_BYTE && node->code != CODE_INT16) {
         report_error(2927, "BUG: type mismatch: offset=%08X, type=%d, code=%02X\n",
                      hex_offset(*position), node->type, node->code);
         return -1;
     }
-    bool is_byte = node->code == 0xD3;
+    bool is_byte = node->code == CODE_BYTE;
     if (slot_kind(node, 0) != (is_byte ? TYPE_BYTE : TYPE_INT16)) {
         report_error(2906,
                      "BUG: type mismatch: offset=%08X, type=%d, code=%02X, params[0].type=%d\n",

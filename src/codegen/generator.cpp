@@ -9,11 +9,6 @@ namespace {
 
 int level = 0;
 
-constexpr uint8_t CODE_IF = 0xA1;
-constexpr uint8_t CODE_ELSE = 0xA3;
-constexpr uint8_t CODE_EVAL = 0xA7;
-constexpr uint8_t CODE_ASSIGN = 0xA8;
-
 // A node made without a keyword has no row and so no name.
 const char* inst_name(const Inst* node)
 {
@@ -40,6 +35,28 @@ void list_node(const Inst* node)
         report_plain("\n");
         break;
     }
+}
+
+// An expression parameter: the expression of its eval node, then CODE_EVAL.
+int emit_eval_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8_t* buffer,
+                    int32_t size, int32_t* position)
+{
+    const Inst* eval = node->params[i].node.get();
+    if (eval == nullptr || eval->type != TYPE_EVAL || eval->code != CODE_EVAL) {
+        report_error(2784, "BUG: line %d: param type mismatch: offset=%08X, inst='%s', param %d\n",
+                     node->line, hex_offset(*position), inst_name(node), i);
+        return -1;
+    }
+    if (make_binary_expr(eval->params[0].node.get(), data_labels, buffer, size, *position,
+                         position) < 0) {
+        report_error(2789, "line %d: can't add expr\n", node->line);
+        return -1;
+    }
+    if (add_byte(buffer, size, *position, eval->code, position) < 0) {
+        report_error(2793, "line %d: can't add byte\n", node->line);
+        return -1;
+    }
+    return 0;
 }
 
 int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8_t* buffer,
@@ -74,25 +91,8 @@ int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8
             return -1;
         }
         return 0;
-    case TYPE_EVAL: {
-        const Inst* eval = node->params[i].node.get();
-        if (eval == nullptr || eval->type != TYPE_EVAL || eval->code != CODE_EVAL) {
-            report_error(2784,
-                         "BUG: line %d: param type mismatch: offset=%08X, inst='%s', param %d\n",
-                         node->line, hex_offset(*position), inst_name(node), i);
-            return -1;
-        }
-        if (make_binary_expr(eval->params[0].node.get(), data_labels, buffer, size, *position,
-                             position) < 0) {
-            report_error(2789, "line %d: can't add expr\n", node->line);
-            return -1;
-        }
-        if (add_byte(buffer, size, *position, eval->code, position) < 0) {
-            report_error(2793, "line %d: can't add byte\n", node->line);
-            return -1;
-        }
-        return 0;
-    }
+    case TYPE_EVAL:
+        return emit_eval_param(node, i, data_labels, buffer, size, position);
     case TYPE_BYTE:
         if (add_byte(buffer, size, *position, node->params[i].value, position) < 0) {
             report_error(2798, "line %d: can't add byte\n", node->line);

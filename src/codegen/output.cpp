@@ -1,17 +1,17 @@
 #include "codegen/output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "driver/diag.h"
-#include "driver/driver.h"
-#include "driver/memory.h"
+#include "labels/conv_state.h"
+#include "support/diag.h"
+#include "support/memory.h"
 
 namespace tolvar {
 
@@ -69,8 +69,7 @@ int add_int16(uint8_t* buffer, int32_t size, int32_t position, int value, int32_
     return 0;
 }
 
-int add_int32(uint8_t* buffer, int32_t size, int32_t position, int32_t value,
-              int32_t* new_position)
+int add_int32(uint8_t* buffer, int32_t size, int32_t position, int32_t value, int32_t* new_position)
 {
     uint32_t bits = static_cast<uint32_t>(value);
     if (!fits(size, position, 4)) {

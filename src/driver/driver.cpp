@@ -1,36 +1,18 @@
 #include "driver/driver.h"
 
-#include <cstdio>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstring>
 
 #include "codegen/generator.h"
 #include "codegen/output.h"
-#include "driver/diag.h"
-#include "driver/settings.h"
 #include "front/text_file.h"
 #include "parser/statement.h"
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
-
-void conv_init(ConvState& conv)
-{
-    init_text_labels(conv.text_labels);
-    init_data_labels(conv.data_labels);
-    conv.tree.reset();
-    conv.buffer.reset();
-    conv.size = 0;
-}
-
-void conv_free(ConvState& conv)
-{
-    free_text_labels(conv.text_labels);
-    free_data_labels(conv.data_labels);
-    conv.tree.reset();
-    conv.buffer.reset();
-    conv_init(conv);
-}
 
 void print_usage()
 {

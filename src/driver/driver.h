@@ -5,24 +5,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "isa/inst.h"
-#include "labels/labels.h"
+#include "labels/conv_state.h"
 
 namespace tolvar {
 
 inline constexpr const char* TOLVAR_VERSION = "0.0.2";
-
-// Everything one compile owns, from start-up to the end of the run.
-struct ConvState {
-    TextLabelTable text_labels;
-    DataLabelTable data_labels;
-    InstPtr tree;                     // first node of the top-level list
-    std::unique_ptr<uint8_t[]> buffer;
-    int32_t size = 0;                 // bytes of byte-code, counted while parsing
-};
-
-void conv_init(ConvState& conv);
-void conv_free(ConvState& conv);
 
 void print_usage();
 void print_version();

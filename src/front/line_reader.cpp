@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/diag.h"
+#include "support/diag.h"
 
 namespace tolvar {
 

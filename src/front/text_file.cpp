@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "driver/diag.h"
-#include "driver/driver.h"
-#include "driver/settings.h"
 #include "front/line_reader.h"
 #include "front/tokenizer.h"
+#include "labels/conv_state.h"
 #include "labels/labels.h"
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
 

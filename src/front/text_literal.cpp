@@ -1,102 +1,145 @@
 #include "front/text_literal.h"
 
-#include "driver/diag.h"
-#include "driver/settings.h"
+#include <cstring>
+
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
 
+TextByte classify_text_byte(const char* at)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(at);
+    unsigned char c = p[0];
+    if (c == '\\') {
+        switch (p[1]) {
+        case '\0':
+            return {TEXT_ESCAPE_AT_END, 1, 0};
+        case 't':
+            return {TEXT_ESCAPE, 2, 0x09};
+        case 'n':
+            return {TEXT_ESCAPE, 2, 0x0A};
+        case '"':
+        case '\\':
+            return {TEXT_ESCAPE, 2, p[1]};
+        default:
+            return {TEXT_BAD_ESCAPE, 2, p[1]};
+        }
+    }
+    if ((c >= 0x20 && c <= 0x7A) || c == 0x7E) {
+        return {TEXT_PLAIN, 1, c};
+    }
+    if (c == '{' || c == '}') {
+        return {c == '{' ? TEXT_BRACE_OPEN : TEXT_BRACE_CLOSE, 1, c};
+    }
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+        unsigned char trail = p[1];
+        bool good = trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
+        return {good ? TEXT_DOUBLE_BYTE : TEXT_BAD_DOUBLE_BYTE, 2, trail};
+    }
+    if (c == HANKAKU_KANA) {
+        return {TEXT_KANA, 1, c};
+    }
+    return {TEXT_OTHER, 1, c};
+}
+
 namespace {
 
-bool is_plain(unsigned char c)
+// What the decoding does with a byte that is neither an escape nor plain.
+int decode_special(const TextByte& b, unsigned char c, int* brace_open)
 {
-    return (c >= 0x20 && c <= 0x7A) || c == 0x7E;
-}
-
-bool is_lead_byte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-bool is_trail_byte(unsigned char c)
-{
-    return c >= 0x40 && c <= 0xFC && c != 0x7F;
-}
-
-// The byte an escape stands for, or -1 when c starts no escape.
-int escape_value(unsigned char c)
-{
-    switch (c) {
-    case 't':
-        return 0x09;
-    case 'n':
-        return 0x0A;
-    case '"':
-        return '"';
-    case '\\':
-        return '\\';
+    if (allow_ja_text == 0) {
+        report_error(693, "illegal text: %02X\n", c);
+        return -1;
+    }
+    if (*brace_open == 0) {
+        if (b.kind != TEXT_BRACE_OPEN) {
+            report_error(700, "illegal text: %02X\n", c);
+            return -1;
+        }
+        *brace_open = 1;
+        return 1;
+    }
+    switch (b.kind) {
+    case TEXT_BRACE_CLOSE:
+        *brace_open = 0;
+        return 1;
+    case TEXT_DOUBLE_BYTE:
+        return 2;
+    case TEXT_BAD_DOUBLE_BYTE:
+        report_error(712, "illegal multibyte text: %02X%02X\n", c, b.value);
+        return -1;
+    case TEXT_KANA:
+        report_warning(716, "hankaku kana used: '%c' %02X\n", c, c);
+        return 1;
     default:
+        report_error(719, "illegal text: %02X\n", c);
         return -1;
     }
 }
 
-constexpr unsigned char HANKAKU_KANA = 0xCB;
+// The same for the scan; 0 when the byte ends nothing and is passed over.
+int scan_special(const TextByte& b, unsigned char c)
+{
+    if (allow_ja_text == 0) {
+        report_error(2420, "illegal text: %02X\n", c);
+        return -1;
+    }
+    switch (b.kind) {
+    case TEXT_BRACE_OPEN:
+    case TEXT_BRACE_CLOSE:
+        return 1;
+    case TEXT_DOUBLE_BYTE:
+        return 2;
+    case TEXT_BAD_DOUBLE_BYTE:
+        report_error(2428, "illegal multibyte text: %02X%02X\n", c, b.value);
+        return -1;
+    case TEXT_KANA:
+        if (game_type == GAME_SE) {
+            report_warning(2432, "hankaku kana used: '%c' %02X\n", c, c);
+            return 1;
+        }
+        [[fallthrough]];
+    default:
+        report_error(2435, "illegal text: %02X\n", c);
+        return -1;
+    }
+}
 
 }  // namespace
 
 int decode_text(char* text, int* brace_open)
 {
-    unsigned char* read = reinterpret_cast<unsigned char*>(text);
-    unsigned char* write = read;
+    char* read = text;
+    char* write = text;
     if (*read != '"') {
         report_error(667, "'\"' not found\n");
         return -1;
     }
     ++read;
     while (*read != '\0' && *read != '"') {
-        unsigned char c = *read;
-        if (c == '\\') {
-            unsigned char escaped = read[1];
-            if (escaped == '\0') {
-                report_error(675, "illegal escape sequence: '\\'\n");
-                return -1;
-            }
-            int value = escape_value(escaped);
-            if (value < 0) {
-                report_error(686, "illegal escape sequence: '\\%c'\n", escaped);
-                return -1;
-            }
-            *write++ = static_cast<unsigned char>(value);
-            read += 2;
-        } else if (is_plain(c)) {
-            *write++ = *read++;
-        } else if (allow_ja_text == 0) {
-            report_error(693, "illegal text: %02X\n", c);
-            return -1;
-        } else if (*brace_open == 0) {
-            if (c != '{') {
-                report_error(700, "illegal text: %02X\n", c);
-                return -1;
-            }
-            *brace_open = 1;
-            *write++ = *read++;
-        } else if (c == '}') {
-            *brace_open = 0;
-            *write++ = *read++;
-        } else if (is_lead_byte(c)) {
-            unsigned char trail = read[1];
-            if (!is_trail_byte(trail)) {
-                report_error(712, "illegal multibyte text: %02X%02X\n", c, trail);
-                return -1;
-            }
-            *write++ = *read++;
-            *write++ = *read++;
-        } else if (c == HANKAKU_KANA) {
-            report_warning(716, "hankaku kana used: '%c' %02X\n", c, c);
-            *write++ = *read++;
-        } else {
-            report_error(719, "illegal text: %02X\n", c);
+        unsigned char c = static_cast<unsigned char>(*read);
+        TextByte b = classify_text_byte(read);
+        int length = b.length;
+        if (b.kind == TEXT_ESCAPE_AT_END) {
+            report_error(675, "illegal escape sequence: '\\'\n");
             return -1;
         }
+        if (b.kind == TEXT_BAD_ESCAPE) {
+            report_error(686, "illegal escape sequence: '\\%c'\n", b.value);
+            return -1;
+        }
+        if (b.kind == TEXT_ESCAPE) {
+            *write++ = static_cast<char>(b.value);
+            read += 2;
+            continue;
+        }
+        if (b.kind != TEXT_PLAIN && (length = decode_special(b, c, brace_open)) < 0) {
+            return -1;
+        }
+        std::memmove(write, read, static_cast<size_t>(length));
+        write += length;
+        read += length;
     }
     if (*read != '"') {
         report_error(726, "'\"' not found\n");
@@ -124,53 +167,34 @@ int check_text(char* text)
 
 int scan_text_literal(const char* quote)
 {
-    const unsigned char* start = reinterpret_cast<const unsigned char*>(quote);
-    const unsigned char* read = start;
+    const char* read = quote;
     if (*read != '"') {
         report_error(2401, "'\"' not found\n");
         return -1;
     }
     ++read;
     while (*read != '\0' && *read != '"' && *read != '\r' && *read != '\n') {
-        unsigned char c = *read;
-        if (c == '\\') {
-            unsigned char escaped = read[1];
-            if (escaped == '\0') {
-                report_error(2410, "illegal escape sequence: '\\'\n");
-                return -1;
-            }
-            if (escape_value(escaped) < 0) {
-                report_error(2413, "illegal escape sequence: '\\%c'\n", escaped);
-                return -1;
-            }
-            read += 2;
-        } else if (is_plain(c)) {
-            ++read;
-        } else if (allow_ja_text == 0) {
-            report_error(2420, "illegal text: %02X\n", c);
-            return -1;
-        } else if (c == '{' || c == '}') {
-            ++read;
-        } else if (is_lead_byte(c)) {
-            unsigned char trail = read[1];
-            if (!is_trail_byte(trail)) {
-                report_error(2428, "illegal multibyte text: %02X%02X\n", c, trail);
-                return -1;
-            }
-            read += 2;
-        } else if (c == HANKAKU_KANA && game_type == GAME_SE) {
-            report_warning(2432, "hankaku kana used: '%c' %02X\n", c, c);
-            ++read;
-        } else {
-            report_error(2435, "illegal text: %02X\n", c);
+        unsigned char c = static_cast<unsigned char>(*read);
+        TextByte b = classify_text_byte(read);
+        int length = b.length;
+        if (b.kind == TEXT_ESCAPE_AT_END) {
+            report_error(2410, "illegal escape sequence: '\\'\n");
             return -1;
         }
+        if (b.kind == TEXT_BAD_ESCAPE) {
+            report_error(2413, "illegal escape sequence: '\\%c'\n", b.value);
+            return -1;
+        }
+        if (b.kind != TEXT_PLAIN && b.kind != TEXT_ESCAPE && (length = scan_special(b, c)) < 0) {
+            return -1;
+        }
+        read += length;
     }
     if (*read != '"') {
         report_error(2441, "'\"' not found\n");
         return -1;
     }
-    return static_cast<int>(read - start) + 1;
+    return static_cast<int>(read - quote) + 1;
 }
 
 }  // namespace tolvar

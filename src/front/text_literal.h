@@ -7,6 +7,33 @@
 
 namespace tolvar {
 
+// The one place that says what a byte of a literal is. Each checker
+// decides what to accept where, and reports under its own codes.
+enum TextByteKind {
+    TEXT_PLAIN,          // 0x20..0x7A and 0x7E, the quote and backslash included
+    TEXT_ESCAPE,         // a backslash and t, n, a quote or a backslash
+    TEXT_ESCAPE_AT_END,  // a backslash that ends the string
+    TEXT_BAD_ESCAPE,     // a backslash and any other byte
+    TEXT_BRACE_OPEN,     // opens a double-byte region
+    TEXT_BRACE_CLOSE,
+    TEXT_DOUBLE_BYTE,      // a lead byte and a good trail byte
+    TEXT_BAD_DOUBLE_BYTE,  // a lead byte and a bad one
+    TEXT_KANA,             // the hankaku kana byte
+    TEXT_OTHER             // never allowed
+};
+
+struct TextByte {
+    TextByteKind kind;
+    int length;           // bytes it takes, when accepted
+    unsigned char value;  // escapes: the byte stored, or the bad letter; lead bytes: the trail
+};
+
+inline constexpr unsigned char HANKAKU_KANA = 0xCB;
+
+// Classifies the byte at `at` (with the one after it, for escapes and
+// double-byte characters); at must not point at the terminating NUL.
+TextByte classify_text_byte(const char* at);
+
 // Measures and checks the literal that begins at `quote` (a double quote
 // inside a source line) without changing it. Returns its length, both
 // quotes included, or -1 after printing an error. The end of the line ends

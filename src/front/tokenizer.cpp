@@ -2,9 +2,10 @@
 
 #include <cstring>
 
-#include "driver/diag.h"
-#include "driver/settings.h"
 #include "front/text_literal.h"
+#include "support/diag.h"
+#include "support/names.h"
+#include "support/settings.h"
 
 namespace tolvar {
 
@@ -75,28 +76,6 @@ const Directive directives[] = {
     {".option", TYPE_OPTION},
 };
 
-// Keywords that only some games have.
-bool keyword_refused(const char* word)
-{
-    if (names_equal(word, "end") && !(game_type == GAME_U6 && allow_u6_end != 0)) {
-        report_error(2276, "'end' is not supported\n");
-        return true;
-    }
-    if (names_equal(word, "misc_action") && game_type != GAME_MD) {
-        report_error(2281, "'misc_action' is not supported\n");
-        return true;
-    }
-    if (names_equal(word, "UNKNOWN_D1") && game_type == GAME_U6) {
-        report_error(2286, "'UNKNOWN_D1' is not supported\n");
-        return true;
-    }
-    if (names_equal(word, "UNKNOWN_DF") && game_type != GAME_MD) {
-        report_error(2291, "'UNKNOWN_DF' is not supported\n");
-        return true;
-    }
-    return false;
-}
-
 int read_word(Token& token, const char* p, const char** next)
 {
     const char* end = p + 1;
@@ -110,12 +89,13 @@ int read_word(Token& token, const char* p, const char** next)
         return -1;
     }
     const char* word = token.text.get();
-    if (keyword_refused(word)) {
-        return -1;
-    }
     if (const CodeInfo* row = find_keyword(word, length)) {
+        if (!game_has(*row, game_type, allow_u6_end)) {
+            report_error(row->refusal_code, "'%s' is not supported\n", row->text);
+            return -1;
+        }
         token.type = row->type;
-        token.code = row->code & 0xFFu;
+        token.code = row->code;
         token.info = row;
     } else if (word[0] == '$') {
         report_error(2337, "illegal variable name '%s'\n", word);
@@ -127,51 +107,26 @@ int read_word(Token& token, const char* p, const char** next)
     return 1;
 }
 
-// Operator symbols; a lone "!", "=", "|" or "&" is not one.
+// Operator symbols, the longest the table spells at p; a lone "!", "=",
+// "|" or "&" is none.
 int read_operator(Token& token, const char* p, const char** next)
 {
-    uint32_t code = 0;
-    switch (p[0]) {
-    case '>':
-        code = p[1] == '=' ? 0x82 : 0x81;
-        break;
-    case '<':
-        code = p[1] == '=' ? 0x84 : 0x83;
-        break;
-    case '!':
-        code = p[1] == '=' ? 0x85 : 0;
-        break;
-    case '=':
-        code = p[1] == '=' ? 0x86 : 0;
-        break;
-    case '+':
-        code = 0x90;
-        break;
-    case '-':
-        code = 0x91;
-        break;
-    case '*':
-        code = 0x92;
-        break;
-    case '/':
-        code = 0x93;
-        break;
-    case '|':
-        code = p[1] == '|' ? 0x94 : 0;
-        break;
-    case '&':
-        code = p[1] == '&' ? 0x95 : 0;
-        break;
-    default:
+    const CodeInfo* found = nullptr;
+    size_t found_length = 0;
+    for (const CodeInfo& row : code_info) {
+        size_t length = std::strlen(row.text);
+        if (row.type == TYPE_OPERATOR && length > found_length &&
+            std::strncmp(p, row.text, length) == 0) {
+            found = &row;
+            found_length = length;
+        }
+    }
+    if (found == nullptr) {
         return 0;
     }
-    if (code == 0) {
-        return 0;
-    }
-    bool two_chars = (code <= 0x86 && p[1] == '=') || code == 0x94 || code == 0x95;
     token.type = TYPE_OPERATOR;
-    token.code = code;
-    *next = p + (two_chars ? 2 : 1);
+    token.code = found->code;
+    *next = p + found_length;
     return 1;
 }
 
@@ -334,6 +289,13 @@ int is_text_label_name(const char* word)
         }
     }
     return 1;
+}
+
+void token_values_free(Token* tokens, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        tokens[i].text.reset();
+    }
 }
 
 }  // namespace tolvar

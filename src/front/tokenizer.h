@@ -3,14 +3,14 @@
 
 #include <cstdint>
 
-#include "driver/memory.h"
 #include "isa/code_info.h"
+#include "support/memory.h"
 
 namespace tolvar {
 
 struct Token {
     ItemType type = TYPE_NONE;
-    uint32_t code = 0;               // keywords and operators: 0x81..0xFF
+    Code code = CODE_NONE;           // keywords and operators
     const CodeInfo* info = nullptr;  // keywords: their row
     int32_t number = 0;              // TYPE_INT32: the value
     StrPtr text;                     // texts (quotes included) and words, as written
@@ -33,6 +33,9 @@ void print_token_value(const Token& token);
 // quotes included; *next is set just after the closing quote. Null after
 // printing an error.
 StrPtr copy_text_literal(const char* quote, const char** next);
+
+// Releases the strings the first count tokens of a line own.
+void token_values_free(Token* tokens, int count);
 
 // 1 for a word of the form T + four hexadecimal digits + "_" + four decimal
 // digits ("T" in either case), 0 otherwise.

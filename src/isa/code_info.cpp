@@ -2,47 +2,66 @@
 
 #include <cstring>
 
+#include "support/names.h"
+
 namespace tolvar {
 
 namespace {
 
 constexpr ParamInfo NO_PARAM = {TYPE_NONE, nullptr};
 
-constexpr CodeInfo row0(uint32_t code, ItemType type, const char* text)
+constexpr CodeInfo row0(Code code, ItemType type, const char* text)
 {
-    return {code, type, text, 0, {NO_PARAM, NO_PARAM, NO_PARAM, NO_PARAM}};
+    return {code, type, text, 0, {NO_PARAM, NO_PARAM, NO_PARAM, NO_PARAM}, PREC_NONE, GAMES_ALL, 0};
 }
 
-constexpr CodeInfo row1(uint32_t code, ItemType type, const char* text, ParamInfo p1)
+constexpr CodeInfo row1(Code code, ItemType type, const char* text, ParamInfo p1)
 {
-    return {code, type, text, 1, {p1, NO_PARAM, NO_PARAM, NO_PARAM}};
+    CodeInfo row = row0(code, type, text);
+    row.param_count = 1;
+    row.params[0] = p1;
+    return row;
 }
 
-constexpr CodeInfo row2(uint32_t code, ItemType type, const char* text, ParamInfo p1, ParamInfo p2)
+constexpr CodeInfo row2(Code code, ItemType type, const char* text, ParamInfo p1, ParamInfo p2)
 {
-    return {code, type, text, 2, {p1, p2, NO_PARAM, NO_PARAM}};
+    CodeInfo row = row1(code, type, text, p1);
+    row.param_count = 2;
+    row.params[1] = p2;
+    return row;
 }
 
-constexpr CodeInfo row3(uint32_t code, ItemType type, const char* text, ParamInfo p1, ParamInfo p2,
+constexpr CodeInfo row3(Code code, ItemType type, const char* text, ParamInfo p1, ParamInfo p2,
                         ParamInfo p3)
 {
-    return {code, type, text, 3, {p1, p2, p3, NO_PARAM}};
+    CodeInfo row = row2(code, type, text, p1, p2);
+    row.param_count = 3;
+    row.params[2] = p3;
+    return row;
 }
 
-constexpr CodeInfo row4(uint32_t code, ItemType type, const char* text, ParamInfo p1, ParamInfo p2,
+constexpr CodeInfo row4(Code code, ItemType type, const char* text, ParamInfo p1, ParamInfo p2,
                         ParamInfo p3, ParamInfo p4)
 {
-    return {code, type, text, 4, {p1, p2, p3, p4}};
+    CodeInfo row = row3(code, type, text, p1, p2, p3);
+    row.param_count = 4;
+    row.params[3] = p4;
+    return row;
 }
 
-constexpr CodeInfo op(uint32_t code, const char* text)
+constexpr CodeInfo op(Code code, const char* text, Precedence precedence)
 {
-    return row2(code, TYPE_OPERATOR, text, {TYPE_EXPR, "value1"}, {TYPE_EXPR, "value2"});
+    CodeInfo row = row2(code, TYPE_OPERATOR, text, {TYPE_EXPR, "value1"}, {TYPE_EXPR, "value2"});
+    row.precedence = precedence;
+    return row;
 }
 
-char fold(char c)
+// A keyword only some games have, and the tokenizer's message for the rest.
+constexpr CodeInfo only_in(uint8_t games, int refusal_code, CodeInfo row)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    row.games = games;
+    row.refusal_code = refusal_code;
+    return row;
 }
 
 }  // namespace
@@ -50,92 +69,96 @@ char fold(char c)
 // Ordered by code; the three 0xD1 rows in this order. Keyword search takes
 // the first match, so the order is part of the language.
 const CodeInfo code_info[CODE_INFO_COUNT] = {
-    op(0x81, ">"),
-    op(0x82, ">="),
-    op(0x83, "<"),
-    op(0x84, "<="),
-    op(0x85, "!="),
-    op(0x86, "=="),
-    op(0x90, "+"),
-    op(0x91, "-"),
-    op(0x92, "*"),
-    op(0x93, "/"),
-    op(0x94, "||"),
-    op(0x95, "&&"),
-    row1(0x9A, TYPE_FUNCTION, "cancarry", {TYPE_EXPR, "actor"}),
-    row2(0x9B, TYPE_FUNCTION, "weight", {TYPE_EXPR, "object"}, {TYPE_EXPR, "quantity"}),
-    row1(0x9C, TYPE_STATEMENT, "horse", {TYPE_EVAL, "actor"}),
-    row1(0x9D, TYPE_FUNCTION, "horsed", {TYPE_EXPR, "actor"}),
-    row0(0x9E, TYPE_STATEMENT, "sleep"),
-    row3(0x9F, TYPE_FUNCTION, "hasobj", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "object"},
+    op(CODE_GT, ">", PREC_COMPARE),
+    op(CODE_GE, ">=", PREC_COMPARE),
+    op(CODE_LT, "<", PREC_COMPARE),
+    op(CODE_LE, "<=", PREC_COMPARE),
+    op(CODE_NE, "!=", PREC_COMPARE),
+    op(CODE_EQ, "==", PREC_COMPARE),
+    op(CODE_ADD, "+", PREC_ADD),
+    op(CODE_SUB, "-", PREC_ADD),
+    op(CODE_MUL, "*", PREC_MUL),
+    op(CODE_DIV, "/", PREC_MUL),
+    op(CODE_OR, "||", PREC_LOGICAL),
+    op(CODE_AND, "&&", PREC_LOGICAL),
+    row1(CODE_CANCARRY, TYPE_FUNCTION, "cancarry", {TYPE_EXPR, "actor"}),
+    row2(CODE_WEIGHT, TYPE_FUNCTION, "weight", {TYPE_EXPR, "object"}, {TYPE_EXPR, "quantity"}),
+    row1(CODE_HORSE, TYPE_STATEMENT, "horse", {TYPE_EVAL, "actor"}),
+    row1(CODE_HORSED, TYPE_FUNCTION, "horsed", {TYPE_EXPR, "actor"}),
+    row0(CODE_SLEEP, TYPE_STATEMENT, "sleep"),
+    row3(CODE_HASOBJ, TYPE_FUNCTION, "hasobj", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "object"},
          {TYPE_EXPR, "quality"}),
-    row2(0xA0, TYPE_FUNCTION, "rand", {TYPE_EXPR, "min"}, {TYPE_EXPR, "max"}),
-    row1(0xA1, TYPE_STATEMENT, "if", {TYPE_EVAL, "conditon"}),
-    row0(0xA2, TYPE_STATEMENT, "endif"),
-    row0(0xA3, TYPE_STATEMENT, "else"),
-    row2(0xA4, TYPE_STATEMENT, "setf", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "flag"}),
-    row2(0xA5, TYPE_STATEMENT, "clearf", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "flag"}),
-    row1(0xA6, TYPE_STATEMENT, "decl", {TYPE_VARIABLE, "$var/$str/data"}),
-    row1(0xA7, TYPE_EVAL, "eval", {TYPE_EXPR, "expr"}),
-    row0(0xA8, TYPE_ASSIGN, ":="),
-    row2(0xAB, TYPE_FUNCTION, "flag", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "flag"}),
-    row1(0xB0, TYPE_STATEMENT, "jump", {TYPE_INT32, "offset"}),
-    row1(0xB2, TYPE_FUNCTION, "$var", {TYPE_BYTE, "var_no"}),
-    row1(0xB3, TYPE_FUNCTION, "$str", {TYPE_BYTE, "var_no"}),
-    row2(0xB4, TYPE_FUNCTION, "data", {TYPE_DATA_OFFSET, "offset"}, {TYPE_EXPR, "index"}),
-    row2(0xB5, TYPE_STATEMENT, "dprint", {TYPE_DATA_OFFSET, "offset"}, {TYPE_EVAL, "index"}),
-    row0(0xB6, TYPE_STATEMENT, "bye"),
-    row2(0xB7, TYPE_FUNCTION, "indexof", {TYPE_DATA_OFFSET, "offset"}, {TYPE_EXPR, "string"}),
-    row0(0xB8, TYPE_STATEMENT, "enddata"),
-    row4(0xB9, TYPE_STATEMENT, "new", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "object"},
+    row2(CODE_RAND, TYPE_FUNCTION, "rand", {TYPE_EXPR, "min"}, {TYPE_EXPR, "max"}),
+    row1(CODE_IF, TYPE_STATEMENT, "if", {TYPE_EVAL, "conditon"}),
+    row0(CODE_ENDIF, TYPE_STATEMENT, "endif"),
+    row0(CODE_ELSE, TYPE_STATEMENT, "else"),
+    row2(CODE_SETF, TYPE_STATEMENT, "setf", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "flag"}),
+    row2(CODE_CLEARF, TYPE_STATEMENT, "clearf", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "flag"}),
+    row1(CODE_DECL, TYPE_STATEMENT, "decl", {TYPE_VARIABLE, "$var/$str/data"}),
+    row1(CODE_EVAL, TYPE_EVAL, "eval", {TYPE_EXPR, "expr"}),
+    row0(CODE_ASSIGN, TYPE_ASSIGN, ":="),
+    row2(CODE_FLAG, TYPE_FUNCTION, "flag", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "flag"}),
+    row1(CODE_JUMP, TYPE_STATEMENT, "jump", {TYPE_INT32, "offset"}),
+    row1(CODE_VAR, TYPE_FUNCTION, "$var", {TYPE_BYTE, "var_no"}),
+    row1(CODE_STR, TYPE_FUNCTION, "$str", {TYPE_BYTE, "var_no"}),
+    row2(CODE_DATA, TYPE_FUNCTION, "data", {TYPE_DATA_OFFSET, "offset"}, {TYPE_EXPR, "index"}),
+    row2(CODE_DPRINT, TYPE_STATEMENT, "dprint", {TYPE_DATA_OFFSET, "offset"}, {TYPE_EVAL, "index"}),
+    row0(CODE_BYE, TYPE_STATEMENT, "bye"),
+    row2(CODE_INDEXOF, TYPE_FUNCTION, "indexof", {TYPE_DATA_OFFSET, "offset"},
+         {TYPE_EXPR, "string"}),
+    row0(CODE_ENDDATA, TYPE_STATEMENT, "enddata"),
+    row4(CODE_NEW, TYPE_STATEMENT, "new", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "object"},
          {TYPE_EVAL, "quality"}, {TYPE_EVAL, "quantity"}),
-    row4(0xBA, TYPE_STATEMENT, "delete", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "object"},
+    row4(CODE_DELETE, TYPE_STATEMENT, "delete", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "object"},
          {TYPE_EVAL, "quality"}, {TYPE_EVAL, "quantity"}),
-    row2(0xBB, TYPE_FUNCTION, "objcount", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "object"}),
-    row1(0xBE, TYPE_STATEMENT, "inventory", {TYPE_EVAL, "actor"}),
-    row1(0xBF, TYPE_STATEMENT, "portrait", {TYPE_EVAL, "actor"}),
-    row1(0xC4, TYPE_STATEMENT, "addkarma", {TYPE_EVAL, "value"}),
-    row1(0xC5, TYPE_STATEMENT, "subkarma", {TYPE_EVAL, "value"}),
-    row1(0xC6, TYPE_FUNCTION, "inparty", {TYPE_EXPR, "actor"}),
-    row2(0xC7, TYPE_FUNCTION, "objinparty", {TYPE_EXPR, "object"}, {TYPE_EXPR, "quality"}),
-    row4(0xC9, TYPE_STATEMENT, "give", {TYPE_EVAL, "object"}, {TYPE_EVAL, "quality"},
+    row2(CODE_OBJCOUNT, TYPE_FUNCTION, "objcount", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "object"}),
+    row1(CODE_INVENTORY, TYPE_STATEMENT, "inventory", {TYPE_EVAL, "actor"}),
+    row1(CODE_PORTRAIT, TYPE_STATEMENT, "portrait", {TYPE_EVAL, "actor"}),
+    row1(CODE_ADDKARMA, TYPE_STATEMENT, "addkarma", {TYPE_EVAL, "value"}),
+    row1(CODE_SUBKARMA, TYPE_STATEMENT, "subkarma", {TYPE_EVAL, "value"}),
+    row1(CODE_INPARTY, TYPE_FUNCTION, "inparty", {TYPE_EXPR, "actor"}),
+    row2(CODE_OBJINPARTY, TYPE_FUNCTION, "objinparty", {TYPE_EXPR, "object"},
+         {TYPE_EXPR, "quality"}),
+    row4(CODE_GIVE, TYPE_STATEMENT, "give", {TYPE_EVAL, "object"}, {TYPE_EVAL, "quality"},
          {TYPE_EVAL, "from_actor"}, {TYPE_EVAL, "to_actor"}),
-    row1(0xCA, TYPE_FUNCTION, "join", {TYPE_EXPR, "actor"}),
-    row0(0xCB, TYPE_STATEMENT, "wait"),
-    row1(0xCC, TYPE_FUNCTION, "leave", {TYPE_EXPR, "actor"}),
-    row2(0xCD, TYPE_STATEMENT, "worktype", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "type"}),
-    row1(0xD1, TYPE_STATEMENT, "UNKNOWN_D1", {TYPE_EVAL, "UNKNOWN"}),
-    row1(0xD1, TYPE_STATEMENT, "misc_action", {TYPE_EVAL, "action_no"}),
-    row0(0xD1, TYPE_STATEMENT, "end"),
-    row1(0xD2, TYPE_CONST, "int32", {TYPE_INT32, "value"}),
-    row1(0xD3, TYPE_CONST, "byte", {TYPE_BYTE, "value"}),
-    row1(0xD4, TYPE_CONST, "int16", {TYPE_INT16, "value"}),
-    row1(0xD6, TYPE_STATEMENT, "resurrect", {TYPE_EVAL, "actor"}),
-    row1(0xD7, TYPE_FUNCTION, "npcnearby", {TYPE_EXPR, "actor"}),
-    row1(0xD8, TYPE_STATEMENT, "setname", {TYPE_EVAL, "actor"}),
-    row1(0xD9, TYPE_STATEMENT, "heal", {TYPE_EVAL, "actor"}),
-    row1(0xDA, TYPE_FUNCTION, "wounded", {TYPE_EXPR, "actor"}),
-    row1(0xDB, TYPE_STATEMENT, "cure", {TYPE_EVAL, "actor"}),
-    row1(0xDC, TYPE_FUNCTION, "poisoned", {TYPE_EXPR, "actor"}),
-    row2(0xDD, TYPE_FUNCTION, "npc", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "unknown"}),
-    row1(0xDF, TYPE_STATEMENT, "UNKNOWN_DF", {TYPE_EVAL, "UNKNOWN"}),
-    row2(0xE0, TYPE_FUNCTION, "exp", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
-    row2(0xE1, TYPE_FUNCTION, "lvl", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
-    row2(0xE2, TYPE_FUNCTION, "str", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
-    row2(0xE3, TYPE_FUNCTION, "int", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
-    row2(0xE4, TYPE_FUNCTION, "dex", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
-    row0(0xEE, TYPE_STATEMENT, "endanswer"),
-    row1(0xEF, TYPE_STATEMENT, "keywords", {TYPE_TEXT, "string"}),
-    row1(0xF1, TYPE_STATEMENT, "slook", {TYPE_TEXT, "string"}),
-    row0(0xF2, TYPE_STATEMENT, "sconverse"),
-    row0(0xF3, TYPE_STATEMENT, "sprefix"),
-    row0(0xF6, TYPE_STATEMENT, "answer"),
-    row0(0xF7, TYPE_STATEMENT, "ask"),
-    row1(0xF8, TYPE_STATEMENT, "askc", {TYPE_TEXT, "string"}),
-    row1(0xF9, TYPE_STATEMENT, "inputstr", {TYPE_VARIABLE, "$str"}),
-    row1(0xFB, TYPE_STATEMENT, "input", {TYPE_VARIABLE, "$var"}),
-    row1(0xFC, TYPE_STATEMENT, "inputnum", {TYPE_VARIABLE, "$var"}),
-    row2(0xFF, TYPE_STATEMENT, "sident", {TYPE_BYTE, "id"}, {TYPE_TEXT, "name"}),
+    row1(CODE_JOIN, TYPE_FUNCTION, "join", {TYPE_EXPR, "actor"}),
+    row0(CODE_WAIT, TYPE_STATEMENT, "wait"),
+    row1(CODE_LEAVE, TYPE_FUNCTION, "leave", {TYPE_EXPR, "actor"}),
+    row2(CODE_WORKTYPE, TYPE_STATEMENT, "worktype", {TYPE_EVAL, "actor"}, {TYPE_EVAL, "type"}),
+    only_in(GAMES_SE | GAMES_MD, 2286,
+            row1(CODE_D1, TYPE_STATEMENT, "UNKNOWN_D1", {TYPE_EVAL, "UNKNOWN"})),
+    only_in(GAMES_MD, 2281, row1(CODE_D1, TYPE_STATEMENT, "misc_action", {TYPE_EVAL, "action_no"})),
+    only_in(GAMES_U6 | GAMES_U6_END, 2276, row0(CODE_D1, TYPE_STATEMENT, "end")),
+    row1(CODE_INT32, TYPE_CONST, "int32", {TYPE_INT32, "value"}),
+    row1(CODE_BYTE, TYPE_CONST, "byte", {TYPE_BYTE, "value"}),
+    row1(CODE_INT16, TYPE_CONST, "int16", {TYPE_INT16, "value"}),
+    row1(CODE_RESURRECT, TYPE_STATEMENT, "resurrect", {TYPE_EVAL, "actor"}),
+    row1(CODE_NPCNEARBY, TYPE_FUNCTION, "npcnearby", {TYPE_EXPR, "actor"}),
+    row1(CODE_SETNAME, TYPE_STATEMENT, "setname", {TYPE_EVAL, "actor"}),
+    row1(CODE_HEAL, TYPE_STATEMENT, "heal", {TYPE_EVAL, "actor"}),
+    row1(CODE_WOUNDED, TYPE_FUNCTION, "wounded", {TYPE_EXPR, "actor"}),
+    row1(CODE_CURE, TYPE_STATEMENT, "cure", {TYPE_EVAL, "actor"}),
+    row1(CODE_POISONED, TYPE_FUNCTION, "poisoned", {TYPE_EXPR, "actor"}),
+    row2(CODE_NPC, TYPE_FUNCTION, "npc", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "unknown"}),
+    only_in(GAMES_MD, 2291,
+            row1(CODE_UNKNOWN_DF, TYPE_STATEMENT, "UNKNOWN_DF", {TYPE_EVAL, "UNKNOWN"})),
+    row2(CODE_EXP, TYPE_FUNCTION, "exp", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
+    row2(CODE_LVL, TYPE_FUNCTION, "lvl", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
+    row2(CODE_STR_STAT, TYPE_FUNCTION, "str", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
+    row2(CODE_INT_STAT, TYPE_FUNCTION, "int", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
+    row2(CODE_DEX_STAT, TYPE_FUNCTION, "dex", {TYPE_EXPR, "actor"}, {TYPE_EXPR, "value"}),
+    row0(CODE_ENDANSWER, TYPE_STATEMENT, "endanswer"),
+    row1(CODE_KEYWORDS, TYPE_STATEMENT, "keywords", {TYPE_TEXT, "string"}),
+    row1(CODE_SLOOK, TYPE_STATEMENT, "slook", {TYPE_TEXT, "string"}),
+    row0(CODE_SCONVERSE, TYPE_STATEMENT, "sconverse"),
+    row0(CODE_SPREFIX, TYPE_STATEMENT, "sprefix"),
+    row0(CODE_ANSWER, TYPE_STATEMENT, "answer"),
+    row0(CODE_ASK, TYPE_STATEMENT, "ask"),
+    row1(CODE_ASKC, TYPE_STATEMENT, "askc", {TYPE_TEXT, "string"}),
+    row1(CODE_INPUTSTR, TYPE_STATEMENT, "inputstr", {TYPE_VARIABLE, "$str"}),
+    row1(CODE_INPUT, TYPE_STATEMENT, "input", {TYPE_VARIABLE, "$var"}),
+    row1(CODE_INPUTNUM, TYPE_STATEMENT, "inputnum", {TYPE_VARIABLE, "$var"}),
+    row2(CODE_SIDENT, TYPE_STATEMENT, "sident", {TYPE_BYTE, "id"}, {TYPE_TEXT, "name"}),
 };
 
 const CodeInfo* lookup_code_info(const char* name)
@@ -148,21 +171,6 @@ const CodeInfo* lookup_code_info(const char* name)
     return nullptr;
 }
 
-bool names_equal_n(const char* a, size_t a_len, const char* b)
-{
-    for (size_t i = 0; i < a_len; ++i) {
-        if (b[i] == '\0' || fold(a[i]) != fold(b[i])) {
-            return false;
-        }
-    }
-    return b[a_len] == '\0';
-}
-
-bool names_equal(const char* a, const char* b)
-{
-    return names_equal_n(a, std::strlen(a), b);
-}
-
 const CodeInfo* find_keyword(const char* word, size_t len)
 {
     for (const CodeInfo& row : code_info) {
@@ -171,6 +179,53 @@ const CodeInfo* find_keyword(const char* word, size_t len)
         }
     }
     return nullptr;
+}
+
+bool game_has(const CodeInfo& row, int game, int u6_end_allowed)
+{
+    if ((row.games & GAMES_U6_END) != 0 && u6_end_allowed == 0) {
+        return false;
+    }
+    return game >= 0 && game < 3 && (row.games & (1u << game)) != 0;
+}
+
+namespace {
+
+// Row indexes by code, one table per game, built once from the rows.
+struct CodeIndex {
+    const CodeInfo* rows[3][256] = {};
+    Precedence precedence[256] = {};
+};
+
+const CodeIndex& code_index()
+{
+    static const CodeIndex index = [] {
+        CodeIndex built;
+        for (const CodeInfo& row : code_info) {
+            for (int game = 0; game < 3; ++game) {
+                if (game_has(row, game, 1) && built.rows[game][row.code] == nullptr) {
+                    built.rows[game][row.code] = &row;
+                }
+            }
+            if (row.type == TYPE_OPERATOR) {
+                built.precedence[row.code] = row.precedence;
+            }
+        }
+        return built;
+    }();
+    return index;
+}
+
+}  // namespace
+
+const CodeInfo* row_for_code(Code code, int game)
+{
+    return game >= 0 && game < 3 ? code_index().rows[game][code] : nullptr;
+}
+
+Precedence operator_precedence(Code code)
+{
+    return code_index().precedence[code];
 }
 
 }  // namespace tolvar

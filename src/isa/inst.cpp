@@ -1,7 +1,6 @@
 #include "isa/inst.h"
 
-#include "driver/diag.h"
-#include "front/tokenizer.h"
+#include "support/diag.h"
 
 namespace tolvar {
 
@@ -56,13 +55,6 @@ void inst_list_free(Inst* list)
             todo = push_list(node->sub.release(), todo);
         }
         delete node;
-    }
-}
-
-void token_values_free(Token* tokens, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        tokens[i].text.reset();
     }
 }
 

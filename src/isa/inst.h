@@ -9,13 +9,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "driver/memory.h"
 #include "isa/code_info.h"
+#include "support/memory.h"
 
 namespace tolvar {
 
 struct Inst;
-struct Token;
 
 // Releases a whole list with everything it owns.
 void inst_list_free(Inst* list);
@@ -39,23 +38,20 @@ struct Param {
 };
 
 struct Inst {
-    Inst* next = nullptr;   // owned by the list, released by inst_list_free
-    int32_t line = 0;       // source line, from 1
-    int32_t offset = 0;     // output offset; -1 for nodes outside a list
+    Inst* next = nullptr;  // owned by the list, released by inst_list_free
+    int32_t line = 0;      // source line, from 1
+    int32_t offset = 0;    // output offset; -1 for nodes outside a list
     ItemType type = TYPE_NONE;
-    uint8_t code = 0;
+    Code code = CODE_NONE;
     const CodeInfo* info = nullptr;
     int32_t param_count = 0;
     Param params[4];
-    InstPtr sub;            // body of an `if` or `else`
+    InstPtr sub;  // body of an `if` or `else`
 };
 
 // A new zeroed node with line and offset set, or null after printing the
 // memory message. With head given the node is appended to that list: after
 // tail, or as the first node when tail is null.
 Inst* inst_new(int32_t line, int32_t offset, InstPtr* head, Inst* tail);
-
-// Releases the strings the first count tokens of a line own.
-void token_values_free(Token* tokens, int count);
 
 }  // namespace tolvar

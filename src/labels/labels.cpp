@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "driver/diag.h"
-#include "isa/code_info.h"
+#include "support/diag.h"
+#include "support/names.h"
 
 namespace tolvar {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "driver/memory.h"
+#include "support/memory.h"
 
 namespace tolvar {
 
@@ -39,10 +39,10 @@ inline constexpr int32_t DATA_LABEL_GROWTH = 16;
 
 void init_text_labels(TextLabelTable& table);
 void free_text_labels(TextLabelTable& table);
-int grow_text_labels(TextLabelTable& table);                                   // 0 or -1
+int grow_text_labels(TextLabelTable& table);                                     // 0 or -1
 int add_text_label(TextLabelTable& table, const char* label, const char* text);  // 0 or -1
-int find_text_label(const TextLabelTable& table, const char* label);           // index or -1
-const char* get_text_label(const TextLabelTable& table, const char* label);    // text or null
+int find_text_label(const TextLabelTable& table, const char* label);             // index or -1
+const char* get_text_label(const TextLabelTable& table, const char* label);      // text or null
 
 void init_data_labels(DataLabelTable& table);
 void free_data_labels(DataLabelTable& table);

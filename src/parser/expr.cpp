@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "driver/diag.h"
-#include "driver/settings.h"
 #include "front/tokenizer.h"
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
 
@@ -14,17 +14,6 @@ int expr_op_level = 0;
 int op_hier_level = 0;
 int expr_level = 0;
 
-constexpr uint32_t CODE_MINUS = 0x91;
-constexpr uint32_t CODE_VAR = 0xB2;
-constexpr uint32_t CODE_STR = 0xB3;
-constexpr uint32_t CODE_INT32 = 0xD2;
-constexpr uint8_t CODE_EVAL = 0xA7;
-
-bool token_is(const Token* tokens, int count, int pos, ItemType type)
-{
-    return pos < count && tokens[pos].type == type;
-}
-
 Inst* new_expr_node(int32_t line, InstPtr& owner)
 {
     Inst* node = inst_new(line, -1, nullptr, nullptr);
@@ -32,40 +21,22 @@ Inst* new_expr_node(int32_t line, InstPtr& owner)
     return node;
 }
 
-// Group of an operator for the precedence scan: 0 logical (loosest),
-// 1 comparison, 2 additive, 3 multiplicative.
-int precedence_group(uint32_t code)
+int eval_body(TokenCursor& cur, InstPtr& result)
 {
-    if (code == 0x94 || code == 0x95) {
-        return 0;
-    }
-    if (code >= 0x81 && code <= 0x86) {
-        return 1;
-    }
-    if (code == 0x90 || code == 0x91) {
-        return 2;
-    }
-    return 3;
-}
-
-int eval_body(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-              int64_t& offset)
-{
-    int p = pos;
-    int64_t off = offset;
-    if (p >= count) {
-        report_error(1567, "line %d: syntax error\n", line);
+    TokenCursor c = cur;
+    if (!tokens_left(c)) {
+        report_error(1567, "line %d: syntax error\n", c.line);
         return -1;
     }
-    if (tokens[p].type == TYPE_EVAL) {
-        ++p;
+    if (c.tokens[c.pos].type == TYPE_EVAL) {
+        ++c.pos;
     } else if (implicit_eval == 0) {
-        report_error(1576, "line %d: 'eval' not found\n", line);
+        report_error(1576, "line %d: 'eval' not found\n", c.line);
         return -1;
     } else if (verbose_level >= 1) {
-        report_warning(1580, "line %d: 'eval' not found ... corrected\n", line);
+        report_warning(1580, "line %d: 'eval' not found ... corrected\n", c.line);
     }
-    Inst* node = new_expr_node(line, result);
+    Inst* node = new_expr_node(c.line, result);
     if (node == nullptr) {
         return -1;
     }
@@ -73,59 +44,56 @@ int eval_body(int32_t line, InstPtr& result, const Token* tokens, int count, int
     node->code = CODE_EVAL;
     node->param_count = 1;
     node->params[0].type = TYPE_EXPR;
-    if (parse_expr_op(line, node->params[0].node, tokens, count, p, off) < 0) {
-        report_error(1593, "line %d: parse expr error\n", line);
+    if (parse_expr_op(c, node->params[0].node) < 0) {
+        report_error(1593, "line %d: parse expr error\n", c.line);
         return -1;
     }
-    off += 1;  // the closing 0xA7
-    pos = p;
-    offset = off;
+    c.offset += 1;  // the closing CODE_EVAL
+    cur = c;
     return 0;
 }
 
-int expr_op_body(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-                 int64_t& offset)
+int expr_op_body(TokenCursor& cur, InstPtr& result)
 {
     InstPtr operands[MAX_EXPR_OPERANDS];
     InstPtr operators[MAX_EXPR_OPERANDS - 1];
     int n = 0;
-    int p = pos;
-    int64_t off = offset;
+    TokenCursor c = cur;
     for (;;) {
-        if (parse_expr(line, operands[n], tokens, count, p, off) < 0) {
-            report_error(1634, "line %d: parse expr error\n", line);
+        if (parse_expr(c, operands[n]) < 0) {
+            report_error(1634, "line %d: parse expr error\n", c.line);
             return -1;
         }
         ++n;
-        if (!token_is(tokens, count, p, TYPE_OPERATOR)) {
+        if (!token_at(c, TYPE_OPERATOR)) {
             break;
         }
         if (n == MAX_EXPR_OPERANDS) {
-            report_error(1629, "BUG: line %d: too many expr\n", line);
+            report_error(1629, "BUG: line %d: too many expr\n", c.line);
             return -1;
         }
-        Inst* op = new_expr_node(line, operators[n - 1]);
+        Inst* op = new_expr_node(c.line, operators[n - 1]);
         if (op == nullptr) {
             return -1;
         }
         op->type = TYPE_OPERATOR;
-        op->code = static_cast<uint8_t>(tokens[p].code);
+        op->code = c.tokens[c.pos].code;
         op->param_count = 2;
         op->params[0].type = TYPE_EXPR;
         op->params[1].type = TYPE_EXPR;
-        ++p;
-        off += 1;
+        ++c.pos;
+        c.offset += 1;
     }
     InstPtr root;
     if (n == 1) {
         root = std::move(operands[0]);
     } else if (make_op_hier(root, operands, operators, 0, n - 1) < 0) {
-        report_error(1664, "line %d: can't make op hierarchy: start=%d, end=%d\n", line, 0, n - 1);
+        report_error(1664, "line %d: can't make op hierarchy: start=%d, end=%d\n", c.line, 0,
+                     n - 1);
         return -1;
     }
     result = std::move(root);
-    pos = p;
-    offset = off;
+    cur = c;
     return 0;
 }
 
@@ -144,16 +112,16 @@ int op_hier_body(InstPtr& result, InstPtr* operands, InstPtr* operators, int sta
     // The root is the right-most operator of the loosest group in range,
     // which makes every group left-associative.
     int found = -1;
-    int best_group = 4;
+    int best = PREC_MUL + 1;
     for (int i = end - 1; i >= start; --i) {
-        int group = precedence_group(operators[i]->code);
-        if (group == 0) {
+        int precedence = operator_precedence(operators[i]->code);
+        if (precedence == PREC_LOGICAL) {  // nothing binds looser
             found = i;
             break;
         }
-        if (group < best_group) {
+        if (precedence < best) {
             found = i;
-            best_group = group;
+            best = precedence;
         }
     }
     if (found < 0) {
@@ -185,58 +153,56 @@ int op_hier_body(InstPtr& result, InstPtr* operands, InstPtr* operators, int sta
 const DataRefCodes argument_ref_codes = {1975, 1957, 1961, 1969};
 
 // One argument of a function call or sized constant, by its kind.
-int read_argument(int32_t line, Inst* node, int i, const Token* tokens, int count, int& p,
-                  int64_t& off)
+int read_argument(TokenCursor& c, Inst* node, int i)
 {
     const char* name = node->info->text;
     ItemType kind = node->params[i].type;
-    const Token& token = tokens[p];
+    const Token& token = c.tokens[c.pos];
     switch (kind) {
     case TYPE_BYTE:
         if (token.type != TYPE_INT32) {
-            report_error(1915, "line %d: syntax error: %s parameter %d\n", line, name, i + 1);
+            report_error(1915, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
             return -1;
         }
         if (static_cast<uint32_t>(token.number) > 255) {
-            report_error(1893, "line %d: byte value overflow: %s parameter %d\n", line, name,
+            report_error(1893, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
                          i + 1);
             return -1;
         }
         node->params[i].value = token.number;
-        ++p;
-        off += 1;
+        ++c.pos;
+        c.offset += 1;
         return 0;
     case TYPE_INT16:
         if (token.type == TYPE_INT32) {
             if (static_cast<uint32_t>(token.number) > 65535) {
-                report_error(1921, "line %d: byte value overflow: %s parameter %d\n", line, name,
+                report_error(1921, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
                              i + 1);
                 return -1;
             }
             node->params[i].value = token.number;
-            ++p;
-        } else if (token.type == TYPE_OPERATOR && token.code == CODE_MINUS &&
-                   token_is(tokens, count, p + 1, TYPE_INT32)) {
-            uint32_t magnitude = static_cast<uint32_t>(tokens[p + 1].number);
+            ++c.pos;
+        } else if (token.type == TYPE_OPERATOR && token.code == CODE_SUB &&
+                   token_at(c, TYPE_INT32, 1)) {
+            uint32_t magnitude = static_cast<uint32_t>(c.tokens[c.pos + 1].number);
             if (magnitude > 32768) {
-                report_error(1933, "line %d: byte value overflow: %s parameter %d\n", line, name,
+                report_error(1933, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
                              i + 1);
                 return -1;
             }
             node->params[i].value = static_cast<int32_t>((65536 - magnitude) % 65536);
-            p += 2;
+            c.pos += 2;
         } else {
-            report_error(1941, "line %d: syntax error: %s parameter %d\n", line, name, i + 1);
+            report_error(1941, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
             return -1;
         }
-        off += 2;
+        c.offset += 2;
         return 0;
     case TYPE_DATA_OFFSET:
-        return parse_data_ref(line, node->params[i].node, tokens, count, p, off, name, i + 1,
-                              argument_ref_codes);
+        return parse_data_ref(c, node->params[i].node, name, i + 1, argument_ref_codes);
     case TYPE_EXPR:
-        if (parse_expr_op(line, node->params[i].node, tokens, count, p, off) < 0) {
-            report_error(1980, "line %d: parse expr error\n", line);
+        if (parse_expr_op(c, node->params[i].node) < 0) {
+            report_error(1980, "line %d: parse expr error\n", c.line);
             return -1;
         }
         return 0;
@@ -247,110 +213,114 @@ int read_argument(int32_t line, Inst* node, int i, const Token* tokens, int coun
     }
 }
 
-// A function call, a variable or a sized constant; the keyword is at p.
-int keyword_operand(int32_t line, InstPtr& result, const Token* tokens, int count, int& p,
-                    int64_t& off)
+// The "[" number "]" after $var or $str (at pos).
+int variable_index(TokenCursor& c, Inst* node)
 {
-    const Token& keyword = tokens[p];
+    const char* name = node->info->text;
+    if (!token_at(c, TYPE_LBRACKET) || !token_at(c, TYPE_INT32, 1) ||
+        !token_at(c, TYPE_RBRACKET, 2)) {
+        report_error(1856, "line %d: syntax error: %s\n", c.line, name);
+        return -1;
+    }
+    int32_t index = c.tokens[c.pos + 1].number;
+    if (static_cast<uint32_t>(index) > 255) {
+        report_error(1848, "line %d: %s index overflow: index=%d\n", c.line, name, index);
+        return -1;
+    }
+    node->params[0].type = TYPE_BYTE;
+    node->params[0].value = index;
+    c.pos += 3;
+    c.offset += 2;
+    return 0;
+}
+
+// A function call, a variable or a sized constant; the keyword is at pos.
+int keyword_operand(TokenCursor& c, InstPtr& result)
+{
+    const Token& keyword = c.tokens[c.pos];
     const CodeInfo* row = keyword.info;
-    Inst* node = new_expr_node(line, result);
+    Inst* node = new_expr_node(c.line, result);
     if (node == nullptr) {
         return -1;
     }
     node->type = keyword.type;
-    node->code = static_cast<uint8_t>(keyword.code);
+    node->code = keyword.code;
     node->info = row;
     node->param_count = row->param_count;
-    ++p;
+    ++c.pos;
 
     if (keyword.type == TYPE_FUNCTION && (keyword.code == CODE_VAR || keyword.code == CODE_STR)) {
-        if (!token_is(tokens, count, p, TYPE_LBRACKET) ||
-            !token_is(tokens, count, p + 1, TYPE_INT32) ||
-            !token_is(tokens, count, p + 2, TYPE_RBRACKET)) {
-            report_error(1856, "line %d: syntax error: %s\n", line, row->text);
-            return -1;
-        }
-        int32_t index = tokens[p + 1].number;
-        if (static_cast<uint32_t>(index) > 255) {
-            report_error(1848, "line %d: %s index overflow: index=%d\n", line, row->text, index);
-            return -1;
-        }
-        node->params[0].type = TYPE_BYTE;
-        node->params[0].value = index;
-        p += 3;
-        off += 2;
-        return 0;
+        return variable_index(c, node);
     }
-
     bool call = keyword.type == TYPE_FUNCTION;
     if (call) {
-        if (!token_is(tokens, count, p, TYPE_LPAREN)) {
-            report_error(1864, "line %d: '(' not found\n", line);
+        if (!token_at(c, TYPE_LPAREN)) {
+            report_error(1864, "line %d: '(' not found\n", c.line);
             return -1;
         }
-        ++p;
+        ++c.pos;
     }
-    off += 1;  // the code byte
+    c.offset += 1;  // the code byte
     for (int i = 0; i < node->param_count; ++i) {
         node->params[i].type = row->params[i].type;
         if (i != 0) {
-            if (p >= count) {
-                report_error(1876, "line %d: syntax error: %s parameter %d\n", line, row->text,
+            if (!tokens_left(c)) {
+                report_error(1876, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
                              i + 1);
                 return -1;
             }
-            if (tokens[p].type != TYPE_COMMA) {
-                report_error(1880, "line %d: syntax error: %s parameter %d\n", line, row->text, i);
+            if (c.tokens[c.pos].type != TYPE_COMMA) {
+                report_error(1880, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
+                             i);
                 return -1;
             }
-            ++p;
+            ++c.pos;
         }
-        if (p >= count) {
-            report_error(1886, "line %d: syntax error: %s parameter %d\n", line, row->text, i + 1);
+        if (!tokens_left(c)) {
+            report_error(1886, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
+                         i + 1);
             return -1;
         }
-        if (read_argument(line, node, i, tokens, count, p, off) < 0) {
+        if (read_argument(c, node, i) < 0) {
             return -1;
         }
     }
     if (call) {
-        if (!token_is(tokens, count, p, TYPE_RPAREN)) {
-            report_error(1991, "line %d: ')' not found\n", line);
+        if (!token_at(c, TYPE_RPAREN)) {
+            report_error(1991, "line %d: ')' not found\n", c.line);
             return -1;
         }
-        ++p;
+        ++c.pos;
     }
     return 0;
 }
 
-int expr_body(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-              int64_t& offset)
+int expr_body(TokenCursor& cur, InstPtr& result)
 {
-    int p = pos;
-    int64_t off = offset;
-    if (p >= count) {
-        report_error(1810, "line %d: syntax error\n", line);
+    TokenCursor c = cur;
+    if (!tokens_left(c)) {
+        report_error(1810, "line %d: syntax error\n", c.line);
         return -1;
     }
-    const Token& token = tokens[p];
+    const Token& token = c.tokens[c.pos];
     if (token.type == TYPE_LPAREN) {
-        ++p;
-        if (parse_expr_op(line, result, tokens, count, p, off) < 0) {
-            report_error(1818, "line %d: parse expr error\n", line);
+        ++c.pos;
+        if (parse_expr_op(c, result) < 0) {
+            report_error(1818, "line %d: parse expr error\n", c.line);
             return -1;
         }
-        if (!token_is(tokens, count, p, TYPE_RPAREN)) {
-            report_error(1823, "line %d: ')' not found\n", line);
+        if (!token_at(c, TYPE_RPAREN)) {
+            report_error(1823, "line %d: ')' not found\n", c.line);
             return -1;
         }
-        ++p;
+        ++c.pos;
     } else if (token.type == TYPE_FUNCTION || token.type == TYPE_CONST) {
-        if (keyword_operand(line, result, tokens, count, p, off) < 0) {
+        if (keyword_operand(c, result) < 0) {
             return -1;
         }
     } else if (token.type == TYPE_INT32 &&
                (token.number == 0 || token.number == 1 || token.number == 8)) {
-        Inst* node = new_expr_node(line, result);
+        Inst* node = new_expr_node(c.line, result);
         if (node == nullptr) {
             return -1;
         }
@@ -358,37 +328,34 @@ int expr_body(int32_t line, InstPtr& result, const Token* tokens, int count, int
         node->param_count = 1;
         node->params[0].type = TYPE_BYTE;
         node->params[0].value = token.number;
-        ++p;
-        off += 1;
+        ++c.pos;
+        c.offset += 1;
     } else {
-        report_error(2101, "line %d: syntax error\n", line);
+        report_error(2101, "line %d: syntax error\n", c.line);
         return -1;
     }
-    pos = p;
-    offset = off;
+    cur = c;
     return 0;
 }
 
 }  // namespace
 
-int parse_eval(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-               int64_t& offset)
+int parse_eval(TokenCursor& cur, InstPtr& result)
 {
     if (verbose_level >= 2) {
         report_info("parse_eval: START\n");
     }
-    int rc = eval_body(line, result, tokens, count, pos, offset);
+    int rc = eval_body(cur, result);
     if (verbose_level >= 2) {
         report_info("parse_eval: END\n");
     }
     return rc;
 }
 
-int parse_expr_op(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-                  int64_t& offset)
+int parse_expr_op(TokenCursor& cur, InstPtr& result)
 {
     DepthTrace trace("parse_expr_op", expr_op_level);
-    return expr_op_body(line, result, tokens, count, pos, offset);
+    return expr_op_body(cur, result);
 }
 
 int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end)
@@ -397,26 +364,23 @@ int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int sta
     return op_hier_body(result, operands, operators, start, end);
 }
 
-int parse_expr(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-               int64_t& offset)
+int parse_expr(TokenCursor& cur, InstPtr& result)
 {
     DepthTrace trace("parse_expr", expr_level);
-    return expr_body(line, result, tokens, count, pos, offset);
+    return expr_body(cur, result);
 }
 
-int parse_data_ref(int32_t line, InstPtr& slot, const Token* tokens, int count, int& pos,
-                   int64_t& offset, const char* shown_name, int param_no,
+int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int param_no,
                    const DataRefCodes& codes)
 {
-    int p = pos;
-    bool has_int32 = p < count && tokens[p].type == TYPE_CONST && tokens[p].code == CODE_INT32;
-    int name_pos = has_int32 ? p + 1 : p;
-    if (!token_is(tokens, count, name_pos, TYPE_LABEL)) {
-        report_error(codes.syntax, "line %d: syntax error: %s parameter %d\n", line, shown_name,
+    bool has_int32 = token_at(cur, TYPE_CONST) && cur.tokens[cur.pos].code == CODE_INT32;
+    int name_ahead = has_int32 ? 1 : 0;
+    if (!token_at(cur, TYPE_LABEL, name_ahead)) {
+        report_error(codes.syntax, "line %d: syntax error: %s parameter %d\n", cur.line, shown_name,
                      param_no);
         return -1;
     }
-    Inst* node = new_expr_node(line, slot);
+    Inst* node = new_expr_node(cur.line, slot);
     if (node == nullptr) {
         return -1;
     }
@@ -424,17 +388,17 @@ int parse_data_ref(int32_t line, InstPtr& slot, const Token* tokens, int count, 
     node->code = CODE_INT32;
     if (!has_int32) {
         if (implicit_int32 == 0) {
-            report_error(codes.missing_int32, "line %d: 'int32' not found: %s parameter %d\n", line,
-                         shown_name, param_no);
+            report_error(codes.missing_int32, "line %d: 'int32' not found: %s parameter %d\n",
+                         cur.line, shown_name, param_no);
             return -1;
         }
         if (verbose_level >= 1) {
             report_warning(codes.corrected,
-                           "line %d: 'int32' not found ... corrected: %s parameter %d\n", line,
+                           "line %d: 'int32' not found ... corrected: %s parameter %d\n", cur.line,
                            shown_name, param_no);
         }
     }
-    const char* label = tokens[name_pos].text.get();
+    const char* label = cur.tokens[cur.pos + name_ahead].text.get();
     node->param_count = 1;
     node->params[0].type = TYPE_LABEL;
     node->params[0].text = str_copy(label);
@@ -443,8 +407,8 @@ int parse_data_ref(int32_t line, InstPtr& slot, const Token* tokens, int count, 
                      static_cast<unsigned long>(std::strlen(label) + 1));
         return -1;
     }
-    pos = name_pos + 1;
-    offset += 5;  // 0xD2 and the 32-bit offset
+    cur.pos += name_ahead + 1;
+    cur.offset += 5;  // CODE_INT32 and the 32-bit offset
     return 0;
 }
 

@@ -1,33 +1,29 @@
 // The expression parser: turns the tokens of a line, from pos onward, into
 // an expression tree and adds its byte count to the running offset.
 //
-// All four operations return 0 or -1 (after printing a message). pos and
-// offset are written only on success. parse_eval and parse_expr store what
+// All four operations return 0 or -1 (after printing a message). The
+// cursor's pos and offset move only on success. parse_eval and parse_expr store what
 // they built in result also on failure; the caller owns it either way.
 #pragma once
 
 #include <cstdint>
 
 #include "isa/inst.h"
+#include "parser/token_cursor.h"
 
 namespace tolvar {
 
-struct Token;
-
 inline constexpr int MAX_EXPR_OPERANDS = 128;
 
-// `eval` and an expression, wrapped in an eval node (0xA7).
-int parse_eval(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-               int64_t& offset);
+// `eval` and an expression, wrapped in an eval node (CODE_EVAL).
+int parse_eval(TokenCursor& cur, InstPtr& result);
 
 // Operands joined by binary operators, ordered by precedence.
-int parse_expr_op(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-                  int64_t& offset);
+int parse_expr_op(TokenCursor& cur, InstPtr& result);
 
 // One operand: parentheses, a variable, a function call, a sized constant
 // or a small literal.
-int parse_expr(int32_t line, InstPtr& result, const Token* tokens, int count, int& pos,
-               int64_t& offset);
+int parse_expr(TokenCursor& cur, InstPtr& result);
 
 // Builds the operator tree over operands start..end (end > start); operator
 // i stands between operand i and i + 1. Moves the nodes into the tree.
@@ -46,8 +42,7 @@ struct DataRefCodes {
 // slot, as an int32 node holding the name. shown_name and param_no name
 // the parameter in messages. Like parse_eval, stores the node also on
 // failure.
-int parse_data_ref(int32_t line, InstPtr& slot, const Token* tokens, int count, int& pos,
-                   int64_t& offset, const char* shown_name, int param_no,
+int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int param_no,
                    const DataRefCodes& codes);
 
 }  // namespace tolvar

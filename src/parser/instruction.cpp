@@ -1,21 +1,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/diag.h"
-#include "driver/driver.h"
-#include "driver/settings.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
+#include "labels/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
 
 namespace {
-
-constexpr uint8_t CODE_DECL = 0xA6;
-constexpr uint32_t CODE_MINUS = 0x91;
 
 const DataRefCodes statement_ref_codes = {1410, 1392, 1396, 1404};
 
@@ -57,7 +54,7 @@ int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
 
 int read_byte_param(LineState& ls, Param& slot, const char* name, int param_no)
 {
-    switch (read_signed_number(ls.tokens, ls.count, ls.pos, 8, &slot.value)) {
+    switch (read_signed_number(ls, 8, &slot.value)) {
     case SIGNED_OK:
         ls.offset += 1;
         return 0;
@@ -110,22 +107,21 @@ int read_param(LineState& ls, Inst* node, int i)
     case TYPE_DATA_OFFSET: {
         char shown[32];
         std::snprintf(shown, sizeof shown, "'%s'", name);
-        return parse_data_ref(ls.line, slot.node, ls.tokens, ls.count, ls.pos, ls.offset, shown,
-                              param_no, statement_ref_codes);
+        return parse_data_ref(ls, slot.node, shown, param_no, statement_ref_codes);
     }
     case TYPE_VARIABLE:
         if (!is_variable_keyword(ls.tokens[ls.pos])) {
             syntax_error(ls, 1424, name, param_no);
             return -1;
         }
-        if (parse_expr(ls.line, slot.node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+        if (parse_expr(ls, slot.node) < 0) {
             report_error(1420, "line %d: parse expr error: '%s' parameter %d\n", ls.line, name,
                          param_no);
             return -1;
         }
         return 0;
     case TYPE_EVAL:
-        if (parse_eval(ls.line, slot.node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+        if (parse_eval(ls, slot.node) < 0) {
             report_error(1429, "line %d: parse_eval error: '%s' parameter %d\n", ls.line, name,
                          param_no);
             return -1;
@@ -150,8 +146,8 @@ int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
     node->params[1].value = 0;
     node->params[2].type = TYPE_EVAL;
     ++ls.pos;
-    ls.offset += 1;  // 0xA8
-    if (parse_eval(ls.line, node->params[2].node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+    ls.offset += 1;  // CODE_ASSIGN
+    if (parse_eval(ls, node->params[2].node) < 0) {
         report_error(value_code, "line %d: parse_eval error: right value of ':='\n", ls.line);
         return -1;
     }
@@ -163,7 +159,7 @@ int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
 bool is_variable_keyword(const Token& token)
 {
     return token.type == TYPE_FUNCTION &&
-           (token.code == 0xB2 || token.code == 0xB3 || token.code == 0xB4);
+           (token.code == CODE_VAR || token.code == CODE_STR || token.code == CODE_DATA);
 }
 
 Inst* append_statement(LineState& ls, ItemType type)
@@ -184,7 +180,7 @@ int parse_instruction(LineState& ls)
     if (node == nullptr) {
         return -1;
     }
-    node->code = static_cast<uint8_t>(keyword.code);
+    node->code = keyword.code;
     node->info = row;
     node->param_count = row->param_count;
     ++ls.pos;
@@ -239,36 +235,35 @@ int parse_assignment(LineState& ls)
     node->param_count = 1;
     node->params[0].type = TYPE_VARIABLE;
     ls.offset += 1;
-    if (parse_expr(ls.line, node->params[0].node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+    if (parse_expr(ls, node->params[0].node) < 0) {
         report_error(1487, "line %d: parse expr error\n", ls.line);
         return -1;
     }
     return read_assignment(ls, node, 1493, 1504);
 }
 
-SignedNumber read_signed_number(const Token* tokens, int count, int& pos, int width,
-                                int32_t* value)
+SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value)
 {
-    int p = pos;
+    TokenCursor c = cur;
     bool negative = false;
-    if (p < count && tokens[p].type == TYPE_OPERATOR && tokens[p].code == CODE_MINUS) {
+    if (token_at(c, TYPE_OPERATOR) && c.tokens[c.pos].code == CODE_SUB) {
         negative = true;
-        ++p;
-        if (p >= count) {
+        ++c.pos;
+        if (!tokens_left(c)) {
             return SIGNED_MINUS_ALONE;
         }
     }
-    if (p >= count || tokens[p].type != TYPE_INT32) {
+    if (!token_at(c, TYPE_INT32)) {
         return SIGNED_NOT_NUMBER;
     }
-    uint32_t magnitude = static_cast<uint32_t>(tokens[p].number);
+    uint32_t magnitude = static_cast<uint32_t>(c.tokens[c.pos].number);
     uint32_t range = width == 8 ? 256 : 65536;
     uint32_t limit = negative ? range / 2 : range - 1;
     if (magnitude > limit) {
         return SIGNED_OVERFLOW;
     }
     *value = static_cast<int32_t>(negative ? (range - magnitude) % range : magnitude);
-    pos = p + 1;
+    cur.pos = c.pos + 1;
     return SIGNED_OK;
 }
 

@@ -4,22 +4,19 @@
 #include <cstdint>
 
 #include "isa/inst.h"
+#include "parser/token_cursor.h"
 
 namespace tolvar {
 
 struct ConvState;
-struct Token;
 
-struct LineState {
+// One line of the statement parser: the tokens, and where the statement
+// goes in its block.
+struct LineState : TokenCursor {
     ConvState* conv = nullptr;
-    int32_t line = 0;
-    Token* tokens = nullptr;
-    int count = 0;
-    int pos = 0;               // next unread token
-    InstPtr* head = nullptr;   // the block's list
-    Inst* tail = nullptr;      // last node of the block before this statement
-    Inst* current = nullptr;   // the node made for this line's statement
-    int64_t offset = 0;        // running byte count; wide so a huge script can't wrap it
+    InstPtr* head = nullptr;  // the block's list
+    Inst* tail = nullptr;     // last node of the block before this statement
+    Inst* current = nullptr;  // the node made for this line's statement
 };
 
 // A statement node of the current line, appended to the block; null after
@@ -45,9 +42,8 @@ enum SignedNumber {
 
 // A number, or "-" and a number, that fits in width bits (8 or 16); the
 // negative ones are stored in two's complement of that width. On success
-// pos moves past it.
-SignedNumber read_signed_number(const Token* tokens, int count, int& pos, int width,
-                                int32_t* value);
+// the cursor moves past it.
+SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value);
 
 // Lists the tokens from `from` to the end of the line, one per line.
 void dump_tokens(const Token* tokens, int from, int count);

@@ -4,23 +4,20 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/diag.h"
-#include "driver/driver.h"
-#include "driver/settings.h"
 #include "front/line_reader.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
+#include "labels/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"
+#include "support/diag.h"
+#include "support/settings.h"
 
 namespace tolvar {
 
 namespace {
 
-constexpr uint8_t CODE_IF = 0xA1;
-constexpr uint8_t CODE_ENDIF = 0xA2;
-constexpr uint8_t CODE_ELSE = 0xA3;
 int64_t size_limit = 2147483647;
 
 int level = 0;
@@ -46,7 +43,7 @@ struct SourceReader {
 struct Block {
     SourceReader& reader;
     BlockState& state;
-    uint8_t code;    // 0 top level, CODE_IF or CODE_ELSE body
+    Code code;       // 0 top level, CODE_IF or CODE_ELSE body
     Inst** closing;  // receives the `else` or `endif` that ends the block
     int brace_open = 0;
     LineState ls;
@@ -62,7 +59,7 @@ bool fits_size(const LineState& ls)
 }
 
 int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
-              uint8_t block_code, Inst** closing);
+              Code block_code, Inst** closing);
 
 // Splits the block's line into tokens; the count, or -1.
 int split_line(Block& block)
@@ -171,7 +168,7 @@ struct NumberCodes {
 // 8 bits as TYPE_BYTE.
 int read_directive_number(LineState& ls, Param& slot, int width, const NumberCodes& codes)
 {
-    switch (read_signed_number(ls.tokens, ls.count, ls.pos, width, &slot.value)) {
+    switch (read_signed_number(ls, width, &slot.value)) {
     case SIGNED_OK:
         slot.type = width == 8 ? TYPE_BYTE : TYPE_INT16;
         ls.offset += width / 8;
@@ -183,9 +180,10 @@ int read_directive_number(LineState& ls, Param& slot, int width, const NumberCod
         report_error(codes.not_number, "line %d: syntax error\n", ls.line);
         return -1;
     case SIGNED_OVERFLOW:
-        report_error(codes.overflow,
-                     width == 8 ? "line %d: byte value overflow\n" : "line %d: integer value overflow\n",
-                     ls.line);
+        report_error(
+            codes.overflow,
+            width == 8 ? "line %d: byte value overflow\n" : "line %d: integer value overflow\n",
+            ls.line);
         return -1;
     }
     return -1;
@@ -276,7 +274,8 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
 {
     LineState& ls = block.ls;
     const Token& keyword = ls.tokens[ls.pos];
-    bool closes = (block.code == CODE_IF) || (block.code == CODE_ELSE && keyword.code == CODE_ENDIF);
+    bool closes =
+        (block.code == CODE_IF) || (block.code == CODE_ELSE && keyword.code == CODE_ENDIF);
     if (closes) {
         Inst* node = inst_new(ls.line, static_cast<int32_t>(ls.offset), nullptr, nullptr);
         if (node == nullptr) {
@@ -284,7 +283,7 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         }
         *block.closing = node;
         node->type = TYPE_STATEMENT;
-        node->code = static_cast<uint8_t>(keyword.code);
+        node->code = keyword.code;
         node->info = keyword.info;
         ++ls.pos;
         ls.offset += 1;
@@ -316,7 +315,7 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
 }
 
 // Reads a body of if_node (CODE_IF) or else_node (CODE_ELSE) one level deeper.
-int parse_body(Block& block, Inst* opener, uint8_t body_code)
+int parse_body(Block& block, Inst* opener, Code body_code)
 {
     SourceReader& reader = block.reader;
     ++reader.depth;
@@ -326,7 +325,7 @@ int parse_body(Block& block, Inst* opener, uint8_t body_code)
     return result;
 }
 
-bool is_keyword(const Inst* node, uint8_t code)
+bool is_keyword(const Inst* node, Code code)
 {
     return node != nullptr && node->type == TYPE_STATEMENT && node->code == code;
 }
@@ -345,7 +344,7 @@ StatementResult parse_if(Block& block)
     ls.offset += 1;
     node->param_count = 1;
     node->params[0].type = TYPE_EVAL;
-    if (parse_eval(ls.line, node->params[0].node, ls.tokens, ls.count, ls.pos, ls.offset) < 0) {
+    if (parse_eval(ls, node->params[0].node) < 0) {
         report_error(1215, "line %d: parse_eval error\n", ls.line);
         return STATEMENT_FAILED;
     }
@@ -441,66 +440,91 @@ StatementResult parse_statement(Block& block, int64_t* offset_out)
     return STATEMENT_DONE;
 }
 
+enum LineStep {
+    STEP_FAILED = -1,
+    STEP_LINE = 0,      // a line to parse is in the buffer
+    STEP_SKIP = 1,      // a comment line
+    STEP_BLOCK_END = 2  // the end of the file ends the block
+};
+
+// Reads the next line of the block into its buffer.
+LineStep next_line(Block& block)
+{
+    LineState& ls = block.ls;
+    ls.line = ++block.reader.line;
+    switch (read_line(block.reader.lines, block.state.line)) {
+    case LINE_READ_ERROR:
+        report_error(902, "line %d: can't read source\n", ls.line);
+        return STEP_FAILED;
+    case LINE_TOO_LONG:
+        report_error(3101, "line %d: line too long\n", ls.line);
+        return STEP_FAILED;
+    case LINE_END_OF_FILE:
+        if (block.brace_open != 0) {
+            report_error(906, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
+            return STEP_FAILED;
+        }
+        return STEP_BLOCK_END;
+    case LINE_HAS_NUL:
+        report_error(3104, "line %d: NUL byte in line\n", ls.line);
+        return STEP_FAILED;
+    case LINE_OK:
+        break;
+    }
+    if (verbose_level >= 1) {
+        report_info("line %d\n", ls.line);
+    }
+    char* text = block.state.line;
+    return text[0] == ';' || text[0] == '#' ? STEP_SKIP : STEP_LINE;
+}
+
+// Tokens and statement of the line in the buffer.
+StatementResult parse_line(Block& block, int64_t* offset_out)
+{
+    LineState& ls = block.ls;
+    strip_line_end(block.state.line);
+    int count = split_line(block);
+    if (count <= 0) {
+        return count < 0 ? STATEMENT_FAILED : STATEMENT_DONE;
+    }
+    ls.count = count;
+    ls.pos = 0;
+    if (block.brace_open != 0 && !is_text_token(ls.tokens[0])) {
+        report_error(963, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
+        token_values_free(block.state.tokens, count);
+        return STATEMENT_FAILED;
+    }
+    StatementResult result = parse_statement(block, offset_out);
+    if (result == STATEMENT_DONE && ls.pos < ls.count) {
+        report_error(1517, "line %d: syntax error\n", ls.line);
+        dump_tokens(ls.tokens, ls.pos, ls.count);
+        result = STATEMENT_FAILED;
+    }
+    token_values_free(block.state.tokens, count);
+    return result;
+}
+
 // The line loop of one block; 0 when the block ended properly, -1 on error.
 int block_lines(Block& block, int64_t* offset_out)
 {
-    SourceReader& reader = block.reader;
     LineState& ls = block.ls;
     for (;;) {
         if (ls.current != nullptr) {
             ls.tail = ls.current;
             ls.current = nullptr;
         }
-        ls.line = ++reader.line;
-        switch (read_line(reader.lines, block.state.line)) {
-        case LINE_READ_ERROR:
-            report_error(902, "line %d: can't read source\n", ls.line);
+        switch (next_line(block)) {
+        case STEP_FAILED:
             return -1;
-        case LINE_TOO_LONG:
-            report_error(3101, "line %d: line too long\n", ls.line);
-            return -1;
-        case LINE_END_OF_FILE:
-            if (block.brace_open != 0) {
-                report_error(906, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
-                return -1;
-            }
+        case STEP_BLOCK_END:
             *offset_out = ls.offset;
             return 0;
-        case LINE_HAS_NUL:
-            report_error(3104, "line %d: NUL byte in line\n", ls.line);
-            return -1;
-        case LINE_OK:
+        case STEP_SKIP:
+            continue;
+        case STEP_LINE:
             break;
         }
-        if (verbose_level >= 1) {
-            report_info("line %d\n", ls.line);
-        }
-        char* text = block.state.line;
-        if (text[0] == ';' || text[0] == '#') {
-            continue;
-        }
-        strip_line_end(text);
-        int count = split_line(block);
-        if (count < 0) {
-            return -1;
-        }
-        if (count == 0) {
-            continue;
-        }
-        ls.count = count;
-        ls.pos = 0;
-        if (block.brace_open != 0 && !is_text_token(ls.tokens[0])) {
-            report_error(963, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
-            token_values_free(ls.tokens, count);
-            return -1;
-        }
-        StatementResult result = parse_statement(block, offset_out);
-        if (result == STATEMENT_DONE && ls.pos < ls.count) {
-            report_error(1517, "line %d: syntax error\n", ls.line);
-            dump_tokens(ls.tokens, ls.pos, ls.count);
-            result = STATEMENT_FAILED;
-        }
-        token_values_free(ls.tokens, count);
+        StatementResult result = parse_line(block, offset_out);
         if (result != STATEMENT_DONE) {
             return result == STATEMENT_CLOSED_BLOCK ? 0 : -1;
         }
@@ -508,7 +532,7 @@ int block_lines(Block& block, int64_t* offset_out)
 }
 
 int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
-              uint8_t block_code, Inst** closing)
+              Code block_code, Inst** closing)
 {
     DepthTrace trace("parse_src", "parse_src ", level);
     *closing = nullptr;
@@ -601,7 +625,8 @@ int read_source(ConvState& conv, const char* path)
     }
     if (top_closing != nullptr) {
         report_error(596, "BUG: last type=%d, code=%02X, info.text=%s\n", top_closing->type,
-                     top_closing->code, top_closing->info != nullptr ? top_closing->info->text : "");
+                     top_closing->code,
+                     top_closing->info != nullptr ? top_closing->info->text : "");
         inst_list_free(top_closing);
         return -1;
     }

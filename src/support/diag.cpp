@@ -1,6 +1,6 @@
-#include "driver/diag.h"
+#include "support/diag.h"
 
-#include "driver/settings.h"
+#include "support/settings.h"
 
 namespace tolvar {
 
@@ -73,8 +73,7 @@ void report_plain(const char* fmt, ...)
     va_end(args);
 }
 
-DepthTrace::DepthTrace(const char* name, const char* end, int& depth)
-    : end_name(end), level(depth)
+DepthTrace::DepthTrace(const char* name, const char* end, int& depth) : end_name(end), level(depth)
 {
     ++level;
     if (verbose_level >= 2) {

@@ -1,4 +1,4 @@
-#include "driver/settings.h"
+#include "support/settings.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "driver/memory.h"
+#include "support/memory.h"
 
 #include <cstring>
 

@@ -1,0 +1,29 @@
+// Where both parsers stand in the tokens of one source line.
+#pragma once
+
+#include <cstdint>
+
+#include "front/tokenizer.h"
+
+namespace tolvar {
+
+struct TokenCursor {
+    const Token* tokens = nullptr;
+    int count = 0;
+    int pos = 0;         // next unread token
+    int64_t offset = 0;  // running byte count; wide so a huge script can't wrap it
+    int32_t line = 0;    // for messages and for the nodes made
+};
+
+// True when the token `ahead` places past pos exists and is of kind type.
+inline bool token_at(const TokenCursor& cur, ItemType type, int ahead = 0)
+{
+    return cur.pos + ahead < cur.count && cur.tokens[cur.pos + ahead].type == type;
+}
+
+inline bool tokens_left(const TokenCursor& cur)
+{
+    return cur.pos < cur.count;
+}
+
+}  // namespace tolvar
