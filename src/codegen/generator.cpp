@@ -2,6 +2,7 @@
 
 #include "codegen/emit_support.h"
 #include "codegen/output.h"
+#include "labels/conv_state.h"
 
 namespace tolvar {
 
@@ -237,6 +238,29 @@ int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* bu
         }
     }
     *end_position = position;
+    return 0;
+}
+
+int generate_binary(ConvState& conv)
+{
+    conv.buffer = try_new_array<uint8_t>(static_cast<size_t>(conv.size));
+    if (!conv.buffer) {
+        report_error(389, "memory exhausted! (size=%d)\n", conv.size);
+        return -1;
+    }
+    report_info("make binary data\n");
+    int32_t bin_size = 0;
+    if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0,
+                    &bin_size) < 0) {
+        report_error(-1, "make binary data\n");
+        return -1;
+    }
+    if (bin_size != conv.size) {
+        report_error(-1, "BUG: binary size mismatch: conv.size=%d, bin_size=%d\n", conv.size,
+                     bin_size);
+        return -1;
+    }
+    report_info("make binary data finished\n");
     return 0;
 }
 

@@ -10,6 +10,13 @@
 
 namespace tolvar {
 
+struct ConvState;
+
+// The driver's stages after the parse: allocates conv.buffer of conv.size
+// bytes, generates the byte-code into it and checks that the generator
+// wrote exactly the counted size. Returns 0, or -1 after the messages.
+int generate_binary(ConvState& conv);
+
 // Emits the list starting at position; on success stores the position after
 // its last byte (bodies included) in *end_position and returns 0. Returns -1
 // after printing an error.

@@ -26,7 +26,4 @@ int add_int32(uint8_t* buffer, int32_t size, int32_t position, int32_t value,
 // leaves any earlier file as it was. Returns 0, or -1 after an error.
 int write_binary(const ConvState& conv, const char* path);
 
-// Test hook: called once the temporary file of a write exists.
-void set_temp_created_hook(void (*hook)());
-
 }  // namespace tolvar

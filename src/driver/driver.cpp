@@ -1,6 +1,5 @@
 #include "driver/driver.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "front/text_file.h"
 #include "parser/statement.h"
 #include "support/diag.h"
+#include "support/file_writer.h"
 #include "support/settings.h"
 
 namespace tolvar {
@@ -43,15 +43,6 @@ bool is(const char* arg, const char* short_name, const char* long_name)
 {
     return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
            std::strcmp(arg, long_name) == 0;
-}
-
-// True when both names exist and are one file (links followed).
-bool same_file(const char* a, const char* b)
-{
-    struct stat info_a;
-    struct stat info_b;
-    return a != nullptr && b != nullptr && ::stat(a, &info_a) == 0 && ::stat(b, &info_b) == 0 &&
-           info_a.st_dev == info_b.st_dev && info_a.st_ino == info_b.st_ino;
 }
 
 // Writing the output or the error log over an input would destroy it,
@@ -98,24 +89,9 @@ int compile(ConvState& conv, const CommandLine& cmd, StrPtr& built_output)
         report_error(-1, "read source '%s'\n", cmd.source);
         return -1;
     }
-    conv.buffer = try_new_array<uint8_t>(static_cast<size_t>(conv.size));
-    if (!conv.buffer) {
-        report_error(389, "memory exhausted! (size=%d)\n", conv.size);
+    if (generate_binary(conv) < 0) {
         return -1;
     }
-    report_info("make binary data\n");
-    int32_t bin_size = 0;
-    if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0, &bin_size) <
-        0) {
-        report_error(-1, "make binary data\n");
-        return -1;
-    }
-    if (bin_size != conv.size) {
-        report_error(-1, "BUG: binary size mismatch: conv.size=%d, bin_size=%d\n", conv.size,
-                     bin_size);
-        return -1;
-    }
-    report_info("make binary data finished\n");
 
     const char* output = cmd.output;
     if (output == nullptr) {

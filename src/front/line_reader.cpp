@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/diag.h"
+#include "support/faults.h"
 
 namespace tolvar {
 
@@ -16,6 +17,12 @@ bool fill(LineReader& reader)
         return false;
     }
     reader.pos = 0;
+    if (io_should_fail()) {
+        reader.end = 0;
+        reader.at_end = true;
+        reader.failed = true;
+        return false;
+    }
     reader.end = std::fread(reader.block, 1, sizeof reader.block, reader.stream);
     if (reader.end < sizeof reader.block) {
         reader.at_end = true;

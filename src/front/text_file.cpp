@@ -44,18 +44,10 @@ int split_fields(char* line, bool line_end, char* fields[FIELD_COUNT])
     return count;
 }
 
-}  // namespace
-
-int read_text_file(ConvState& conv, const char* path)
+int read_text_lines(ConvState& conv, FILE* file, const char* path)
 {
-    report_info("read text from '%s'\n", path);
-    FilePtr file(std::fopen(path, "rt"));
-    if (!file) {
-        report_error(501, "can't open '%s'\n", path);
-        return -1;
-    }
     LineReader reader;
-    line_reader_open(reader, file.get());
+    line_reader_open(reader, file);
     char line[LINE_BUFFER_SIZE];
     for (int line_no = 1;; ++line_no) {
         LineRead read = read_line(reader, line);
@@ -67,7 +59,6 @@ int read_text_file(ConvState& conv, const char* path)
             report_error(3107, "line %d: line too long\n", line_no);
             return -1;
         case LINE_END_OF_FILE:
-            file.reset();
             report_info("read text finished\n");
             return 0;
         case LINE_OK:
@@ -97,6 +88,25 @@ int read_text_file(ConvState& conv, const char* path)
             return -1;
         }
     }
+}
+
+}  // namespace
+
+int read_text_file(ConvState& conv, const char* path)
+{
+    report_info("read text from '%s'\n", path);
+    FilePtr file(std::fopen(path, "rt"));
+    if (!file) {
+        report_error(501, "can't open '%s'\n", path);
+        return -1;
+    }
+    return read_text_lines(conv, file.get(), path);
+}
+
+int read_text_stream(ConvState& conv, FILE* stream, const char* name)
+{
+    report_info("read text from '%s'\n", name);
+    return read_text_lines(conv, stream, name);
 }
 
 }  // namespace tolvar

@@ -26,16 +26,15 @@ TextByte classify_text_byte(const char* at)
             return {TEXT_BAD_ESCAPE, 2, p[1]};
         }
     }
-    if ((c >= 0x20 && c <= 0x7A) || c == 0x7E) {
+    if (is_plain_byte(c)) {
         return {TEXT_PLAIN, 1, c};
     }
     if (c == '{' || c == '}') {
         return {c == '{' ? TEXT_BRACE_OPEN : TEXT_BRACE_CLOSE, 1, c};
     }
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+    if (is_lead_byte(c)) {
         unsigned char trail = p[1];
-        bool good = trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
-        return {good ? TEXT_DOUBLE_BYTE : TEXT_BAD_DOUBLE_BYTE, 2, trail};
+        return {is_trail_byte(trail) ? TEXT_DOUBLE_BYTE : TEXT_BAD_DOUBLE_BYTE, 2, trail};
     }
     if (c == HANKAKU_KANA) {
         return {TEXT_KANA, 1, c};

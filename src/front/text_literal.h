@@ -30,6 +30,23 @@ struct TextByte {
 
 inline constexpr unsigned char HANKAKU_KANA = 0xCB;
 
+// Space to 'z' and '~': stored as they stand.
+inline bool is_plain_byte(unsigned char c)
+{
+    return (c >= 0x20 && c <= 0x7A) || c == 0x7E;
+}
+
+// The two bytes of a Shift-JIS double-byte character.
+inline bool is_lead_byte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+inline bool is_trail_byte(unsigned char c)
+{
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
+
 // Classifies the byte at `at` (with the one after it, for escapes and
 // double-byte characters); at must not point at the terminating NUL.
 TextByte classify_text_byte(const char* at);

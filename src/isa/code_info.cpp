@@ -191,6 +191,13 @@ bool game_has(const CodeInfo& row, int game, int u6_end_allowed)
 
 namespace {
 
+// How many games have a row: of two rows with one code, the game's own
+// keyword is the one fewer games have (misc_action over UNKNOWN_D1).
+int game_count(const CodeInfo& row)
+{
+    return __builtin_popcount(row.games & GAMES_ALL);
+}
+
 // Row indexes by code, one table per game, built once from the rows.
 struct CodeIndex {
     const CodeInfo* rows[3][256] = {};
@@ -203,8 +210,10 @@ const CodeIndex& code_index()
         CodeIndex built;
         for (const CodeInfo& row : code_info) {
             for (int game = 0; game < 3; ++game) {
-                if (game_has(row, game, 1) && built.rows[game][row.code] == nullptr) {
-                    built.rows[game][row.code] = &row;
+                const CodeInfo*& slot = built.rows[game][row.code];
+                if (game_has(row, game, 1) &&
+                    (slot == nullptr || game_count(row) < game_count(*slot))) {
+                    slot = &row;
                 }
             }
             if (row.type == TYPE_OPERATOR) {

@@ -180,7 +180,8 @@ const CodeInfo* find_keyword(const char* word, size_t len);
 bool game_has(const CodeInfo& row, int game, int u6_end_allowed);
 
 // The row of a code in one game: what the byte means there (for 0xD1 the
-// keyword of that game, with `end` allowed). Null for a code no row has.
+// keyword that game alone has, with `end` allowed). Null for a code the
+// game has no row for.
 const CodeInfo* row_for_code(Code code, int game);
 
 // The group of an operator code, PREC_NONE for any other code.

@@ -595,32 +595,27 @@ int set_line_options(int32_t line, const char* rest)
     return 0;
 }
 
-int read_source(ConvState& conv, const char* path)
+namespace {
+
+int parse_source(ConvState& conv, FILE* stream, const char* name)
 {
-    report_info("read source code from '%s'\n", path);
-    FilePtr stream(std::fopen(path, "r"));
-    if (!stream) {
-        report_error(580, "can't open '%s'\n", path);
-        return -1;
-    }
     std::unique_ptr<SourceReader> reader(try_new<SourceReader>());
     if (!reader) {
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
         return -1;
     }
-    line_reader_open(reader->lines, stream.get());
+    line_reader_open(reader->lines, stream);
     reader->conv = &conv;
     Inst* top_closing = nullptr;
     int64_t size = 0;
     if (parse_src(*reader, &conv.tree, 0, &size, 0, &top_closing) < 0) {
         inst_list_free(top_closing);
-        report_error(585, "parse source code '%s'\n", path);
+        report_error(585, "parse source code '%s'\n", name);
         return -1;
     }
-    stream.reset();
     conv.size = static_cast<int32_t>(size);
     if (!conv.tree) {
-        report_error(593, "no code '%s'\n", path);
+        report_error(593, "no code '%s'\n", name);
         return -1;
     }
     if (top_closing != nullptr) {
@@ -632,6 +627,25 @@ int read_source(ConvState& conv, const char* path)
     }
     report_info("read source finished\n");
     return 0;
+}
+
+}  // namespace
+
+int read_source(ConvState& conv, const char* path)
+{
+    report_info("read source code from '%s'\n", path);
+    FilePtr stream(std::fopen(path, "r"));
+    if (!stream) {
+        report_error(580, "can't open '%s'\n", path);
+        return -1;
+    }
+    return parse_source(conv, stream.get(), path);
+}
+
+int read_source_stream(ConvState& conv, FILE* stream, const char* name)
+{
+    report_info("read source code from '%s'\n", name);
+    return parse_source(conv, stream, name);
 }
 
 }  // namespace tolvar

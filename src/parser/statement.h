@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace tolvar {
 
@@ -15,6 +16,10 @@ inline constexpr int MAX_IF_DEPTH = 1000;
 // Parses the script at path into conv.tree, conv.data_labels and conv.size.
 // Returns 0, or -1 after printing the errors.
 int read_source(ConvState& conv, const char* path);
+
+// The same from an open stream (a script in memory, say); name is what the
+// messages call it.
+int read_source_stream(ConvState& conv, FILE* stream, const char* name);
 
 // The `.option` directive: applies the option words in rest. 0 or -1.
 int set_line_options(int32_t line, const char* rest);

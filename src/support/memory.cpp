@@ -4,23 +4,6 @@
 
 namespace tolvar {
 
-namespace {
-long alloc_countdown = 0;
-}
-
-void set_alloc_failure(long countdown)
-{
-    alloc_countdown = countdown;
-}
-
-bool alloc_should_fail()
-{
-    if (alloc_countdown <= 0) {
-        return false;
-    }
-    return --alloc_countdown == 0;
-}
-
 StrPtr str_copy(const char* s, size_t len)
 {
     StrPtr copy = try_new_array<char>(len + 1);

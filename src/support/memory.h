@@ -11,16 +11,11 @@
 #include <new>
 #include <utility>
 
+#include "support/faults.h"
+
 namespace tolvar {
 
 using StrPtr = std::unique_ptr<char[]>;
-
-// Test hook: make the n-th allocation from now on fail (1 = the next one);
-// 0 switches failure injection off.
-void set_alloc_failure(long countdown);
-
-// True when the failure injection says this allocation must fail.
-bool alloc_should_fail();
 
 template <class T, class... Args>
 T* try_new(Args&&... args)

@@ -1,0 +1,35 @@
+// The decompiler: byte-code back to a script that compiles to the same
+// bytes, with its texts in the script or in a text file of their own.
+#pragma once
+
+#include <cstdint>
+
+#include "support/byte_buffer.h"
+#include "support/settings.h"
+
+namespace tolvar {
+
+struct DecompileOptions {
+    int game = GAME_U6;
+    bool offsets = false;               // a comment with offset and bytes on each line
+    bool texts_apart = false;           // texts go to a text file
+    int text_id = 0;                    // the four hex digits of the text labels
+    const char* input_name = "";        // for the opening comments
+    const char* text_file_name = "";
+};
+
+struct Decompiled {
+    ByteBuffer script;
+    ByteBuffer texts;        // the text file, when texts go apart
+    int32_t statements = 0;  // lines written for bytes (labels and comments aside)
+    int32_t raw_bytes = 0;   // bytes written with .unknown.byte
+};
+
+// Decompiles size bytes. Returns 0, or -1 after a memory message.
+int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& options,
+              Decompiled& out);
+
+// The name of a game type as the usage text gives it.
+const char* game_name(int game);
+
+}  // namespace tolvar

@@ -1,0 +1,47 @@
+// Where the statements of a byte-code file begin: code told from data by
+// following control flow and data references, the bytes cut into items that
+// a script can write, labels where references need them, and `if` blocks
+// that nest as the compiler requires.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "decode/decoder.h"
+#include "support/byte_buffer.h"
+
+namespace tolvar {
+
+enum ItemKind : uint8_t {
+    ITEM_RAW,          // .unknown.byte, one line per byte
+    ITEM_TEXT,         // text lines
+    ITEM_DATA_TEXT,    // .data "text", the 0 byte included in length
+    ITEM_DATA_NUMBER,  // .data n, two bytes
+    ITEM_STATEMENT     // an instruction statement
+};
+
+struct Item {
+    int32_t offset = 0;
+    int32_t length = 0;
+    ItemKind kind = ITEM_RAW;
+};
+
+// Marks per offset (one more than the file has bytes, for its end).
+enum : uint8_t {
+    MARK_CODE_ENTRY = 1,  // a jump lands here
+    MARK_DATA_ENTRY = 2,  // a data reference names this
+    MARK_WANTED = 4,      // a reference would like a label here
+    MARK_VISITED = 8,     // control flow reached a statement here
+    MARK_BOUNDARY = 16,   // an item begins here
+    MARK_LABEL = 32       // the script defines a label here
+};
+
+struct Layout {
+    std::unique_ptr<uint8_t[]> marks;
+    Growable<Item> items;
+};
+
+// Cuts the byte-code into items. Returns 0, or -1 after a memory message.
+int lay_out(const ByteCode& code, Layout& layout);
+
+}  // namespace tolvar

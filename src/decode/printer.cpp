@@ -1,0 +1,249 @@
+#include "decode/printer.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "front/text_literal.h"
+
+namespace tolvar {
+
+namespace {
+
+// What a stored byte is written as inside quotes; null when as it stands.
+const char* escape_of(uint8_t c)
+{
+    switch (c) {
+    case '\t':
+        return "\\t";
+    case '\n':
+        return "\\n";
+    case '"':
+        return "\\\"";
+    case '\\':
+        return "\\\\";
+    default:
+        return nullptr;
+    }
+}
+
+// Appends the literal to out (counting only, when out is null); returns
+// its length. Double-byte characters stand whole: a trail byte that looks
+// like a backslash or a brace is no escape.
+size_t write_literal(const ByteCode& code, int32_t offset, int32_t length, ByteBuffer* out,
+                     bool& failed)
+{
+    const uint8_t* b = code.bytes + offset;
+    size_t written = 2;
+    bool region = false;
+    failed = failed || (out != nullptr && !buffer_append(*out, "\"", 1));
+    for (int32_t i = 0; i < length && !failed; ++i) {
+        const char* escape = escape_of(b[i]);
+        size_t count = escape != nullptr ? 2 : 1;
+        const char* bytes = escape != nullptr ? escape : reinterpret_cast<const char*>(b + i);
+        if (region && is_lead_byte(b[i]) && i + 1 < length) {
+            count = 2;
+            bytes = reinterpret_cast<const char*>(b + i);
+            ++i;
+        } else if (b[i] == '{' || b[i] == '}') {
+            region = b[i] == '{';
+        }
+        written += count;
+        failed = out != nullptr && !buffer_append(*out, bytes, count);
+    }
+    failed = failed || (out != nullptr && !buffer_append(*out, "\"", 1));
+    return written;
+}
+
+// The next text label, T + four hex digits + _ + four decimal digits; when
+// the numbers of one id run out the next id goes on.
+void next_text_label(ScriptWriter& w, char* label)
+{
+    if (++w.text_number > 9999) {
+        w.text_number = 1;
+        w.text_id = (w.text_id + 1) & 0xFFFF;
+    }
+    std::snprintf(label, 11, "T%04X_%04d", w.text_id, w.text_number);
+}
+
+void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char* where)
+{
+    size_t literal = write_literal(*w.code, offset, length, nullptr, w.failed);
+    if (literal > MAX_TEXT_FILE_LITERAL) {
+        w.too_long = true;
+    }
+    char label[11];
+    next_text_label(w, label);
+    put(w, label, 1);
+    if (w.texts == nullptr || w.failed) {
+        return;
+    }
+    w.failed = !buffer_printf(*w.texts, "%s\t%08X %s\t", label, static_cast<unsigned>(offset),
+                              where);
+    write_literal(*w.code, offset, length, w.texts, w.failed);
+    w.failed = w.failed || !buffer_append(*w.texts, "\n", 1);
+}
+
+void put_number(ScriptWriter& w, int32_t value)
+{
+    char text[16];
+    int length = std::snprintf(text, sizeof text, "%d", value);
+    put(w, text, static_cast<size_t>(length), 1);
+}
+
+bool needs_parentheses(const ExprNode& node, int parent_precedence, bool right_side)
+{
+    if (node.kind != EXPR_OPERATOR) {
+        return false;
+    }
+    int precedence = node.row->precedence;
+    // Operators of one group associate to the left: a right operand of the
+    // same group keeps its parentheses, a left one needs none.
+    return precedence < parent_precedence || (right_side && precedence == parent_precedence);
+}
+
+void put_expr(ScriptWriter& w, const DecodedStatement& st, int16_t index, int parent_precedence,
+              bool right_side);
+
+void put_call(ScriptWriter& w, const DecodedStatement& st, const ExprNode& node)
+{
+    put(w, node.row->text, 1);
+    put(w, "(", 1);
+    for (int i = 0; i < node.row->param_count; ++i) {
+        if (i > 0) {
+            put(w, ", ", 1);
+        }
+        put_expr(w, st, node.args[i], 0, false);
+    }
+    put(w, ")", 1);
+}
+
+void put_expr(ScriptWriter& w, const DecodedStatement& st, int16_t index, int parent_precedence,
+              bool right_side)
+{
+    const ExprNode& node = st.nodes[index];
+    switch (node.kind) {
+    case EXPR_LITERAL:
+        put_number(w, node.value);
+        return;
+    case EXPR_BYTE:
+    case EXPR_INT16:
+        put(w, node.kind == EXPR_BYTE ? "byte " : "int16 ", 1);
+        put_number(w, node.value);
+        return;
+    case EXPR_VARIABLE:
+        put(w, node.row->text, 1);
+        put(w, "[", 1);
+        put_number(w, node.value);
+        put(w, "]", 1);
+        return;
+    case EXPR_REF:
+        put(w, "int32 ", 1);
+        put_label(w, node.value);
+        return;
+    case EXPR_CALL:
+        put_call(w, st, node);
+        return;
+    case EXPR_OPERATOR:
+        break;
+    }
+    bool parentheses = needs_parentheses(node, parent_precedence, right_side);
+    if (parentheses) {
+        put(w, "(", 1);
+    }
+    put_expr(w, st, node.args[0], node.row->precedence, false);
+    put(w, " ", 0);
+    put(w, node.row->text, 1);
+    put(w, " ", 0);
+    put_expr(w, st, node.args[1], node.row->precedence, true);
+    if (parentheses) {
+        put(w, ")", 1);
+    }
+}
+
+void put_param(ScriptWriter& w, const DecodedStatement& st, const DecodedParam& param)
+{
+    switch (param.kind) {
+    case TYPE_EVAL:
+        put(w, "eval ", 1);
+        put_expr(w, st, param.expr, 0, false);
+        return;
+    case TYPE_TEXT:
+        put_text(w, param.value, param.length, st.row->text);
+        return;
+    case TYPE_BYTE:
+        put_number(w, param.value);
+        return;
+    case TYPE_LABEL:
+        put_label(w, param.value);
+        return;
+    default:  // a data reference or a variable
+        put_expr(w, st, param.expr, 0, false);
+        return;
+    }
+}
+
+}  // namespace
+
+void put(ScriptWriter& w, const char* text, size_t length, int tokens)
+{
+    w.line_length += length;
+    w.line_tokens += tokens;
+    if (w.script != nullptr && !w.failed) {
+        w.failed = !buffer_append(*w.script, text, length);
+    }
+}
+
+void put(ScriptWriter& w, const char* text, int tokens)
+{
+    put(w, text, std::strlen(text), tokens);
+}
+
+void put_label(ScriptWriter& w, int32_t offset)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "L_%08X", static_cast<unsigned>(offset));
+    put(w, name, 1);
+}
+
+void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where)
+{
+    if (w.code->texts_apart) {
+        put_text_apart(w, offset, length, where);
+        return;
+    }
+    size_t literal = write_literal(*w.code, offset, length, w.script, w.failed);
+    w.line_length += literal;
+    w.line_tokens += 1;
+}
+
+void put_statement(ScriptWriter& w, const DecodedStatement& st)
+{
+    put(w, st.row->text, 1);
+    if (st.row->code == CODE_DECL) {
+        put(w, " ", 0);
+        put_param(w, st, st.params[0]);
+        put(w, " := ", 1);
+        put_param(w, st, st.params[1]);
+        return;
+    }
+    for (int i = 0; i < st.param_count; ++i) {
+        put(w, i == 0 ? " " : ", ", i == 0 ? 0 : 1);
+        put_param(w, st, st.params[i]);
+    }
+}
+
+bool statement_fits_line(const ByteCode& code, const DecodedStatement& st)
+{
+    ScriptWriter w;
+    w.code = &code;
+    put_statement(w, st);
+    return !w.too_long && w.line_tokens <= 256 && w.line_length <= MAX_STATEMENT_TEXT;
+}
+
+size_t literal_length(const ByteCode& code, int32_t offset, int32_t length)
+{
+    bool failed = false;
+    return write_literal(code, offset, length, nullptr, failed);
+}
+
+}  // namespace tolvar

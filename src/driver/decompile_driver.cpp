@@ -1,0 +1,284 @@
+#include "driver/decompile_driver.h"
+
+#include <sys/stat.h>
+#include <cstdio>
+#include <cstring>
+
+#include "decode/decompile.h"
+#include "driver/driver.h"
+#include "support/byte_buffer.h"
+#include "support/diag.h"
+#include "support/faults.h"
+#include "support/file_writer.h"
+#include "support/memory.h"
+
+namespace tolvar {
+
+namespace {
+
+// The byte-code a compile can produce is at most this long.
+constexpr long long MAX_BINARY_SIZE = 2147483647;
+
+struct DecompileCommand {
+    const char* binary = nullptr;
+    const char* output = nullptr;
+    const char* text = nullptr;
+    const char* text_id = nullptr;
+    DecompileOptions options;
+};
+
+void print_decompile_usage()
+{
+    report_plain("usage: tolvar-decompile [option] binary-file\n");
+    report_plain("option: --u6|--se|--md          select game type\n");
+    report_plain("                                    --u6    Dovadi VI (default)\n");
+    report_plain("                                    --se    Rer Edadod Ozeder\n");
+    report_plain("                                    --md    Zavarad Avudad\n");
+    report_plain("        -o|--output FILE        write script to specified file\n");
+    report_plain("        -t|--text   FILE        write texts to specified file\n");
+    report_plain("           --text-id XXXX       text labels T<XXXX>_nnnn (4 hex digits)\n");
+    report_plain("           --offsets            show offset and bytes of each statement\n");
+    report_plain("        -v|--version            print version\n");
+    report_plain("        -?|--help               print usage\n");
+}
+
+void print_decompile_version()
+{
+    report_plain("tolvar-decompile - Dovadi VI converse file decompiler version %s\n",
+                 TOLVAR_VERSION);
+}
+
+bool is(const char* arg, const char* short_name, const char* long_name)
+{
+    return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
+           std::strcmp(arg, long_name) == 0;
+}
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// Four hexadecimal digits as a number, or -1.
+int parse_text_id(const char* text)
+{
+    int value = 0;
+    for (int i = 0; i < 4; ++i) {
+        int digit = hex_value(text[i]);
+        if (digit < 0) {
+            return -1;
+        }
+        value = value * 16 + digit;
+    }
+    return text[4] == '\0' ? value : -1;
+}
+
+// The default text id: the last four digits of the first number in the
+// file's name (npc77.bin gives 0077, as T0077_0001), else 0000.
+int text_id_from_name(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const char* p = slash != nullptr ? slash + 1 : path;
+    while (*p != '\0' && (*p < '0' || *p > '9')) {
+        ++p;
+    }
+    int value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = (value * 16 + (*p - '0')) & 0xFFFF;
+    }
+    return value;
+}
+
+// The argument after an option that takes one, or null after the message.
+const char* option_value(int argc, char** argv, int& i, const char* missing)
+{
+    if (++i >= argc) {
+        report_error(-1, "%s\n", missing);
+        return nullptr;
+    }
+    return argv[i];
+}
+
+// One argument; 1 to go on, 0 to stop after a printed message.
+int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
+{
+    const char* arg = argv[i];
+    if (arg[0] != '-') {
+        if (cmd.binary != nullptr) {
+            report_error(-1, "illegal parameter '%s'\n", arg);
+            return 0;
+        }
+        cmd.binary = arg;
+    } else if (is(arg, "-?", "--help")) {
+        print_decompile_usage();
+        return 0;
+    } else if (is(arg, "-v", "--version")) {
+        print_decompile_version();
+        return 0;
+    } else if (is(arg, "-o", "--output")) {
+        cmd.output = option_value(argc, argv, i, "no script filename");
+        return cmd.output != nullptr ? 1 : 0;
+    } else if (is(arg, "-t", "--text")) {
+        cmd.text = option_value(argc, argv, i, "no text filename");
+        return cmd.text != nullptr ? 1 : 0;
+    } else if (is(arg, nullptr, "--text-id")) {
+        cmd.text_id = option_value(argc, argv, i, "no text id");
+        return cmd.text_id != nullptr ? 1 : 0;
+    } else if (is(arg, nullptr, "--offsets")) {
+        cmd.options.offsets = true;
+    } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
+        cmd.options.game = arg[2] == 'u' ? GAME_U6 : (arg[2] == 's' ? GAME_SE : GAME_MD);
+    } else {
+        report_error(-1, "unknown option '%s'\n", arg);
+        return 0;
+    }
+    return 1;
+}
+
+// The whole command line into cmd; -1 when the run must stop.
+int read_decompile_command(int argc, char** argv, DecompileCommand& cmd)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (read_argument(argc, argv, i, cmd) == 0) {
+            return -1;
+        }
+    }
+    if (cmd.binary == nullptr) {
+        report_error(-1, "binary filename not specified\n");
+        return -1;
+    }
+    if (cmd.text_id != nullptr && cmd.text == nullptr) {
+        report_error(-1, "--text-id needs --text\n");
+        return -1;
+    }
+    int id = cmd.text_id != nullptr ? parse_text_id(cmd.text_id) : text_id_from_name(cmd.binary);
+    if (id < 0) {
+        report_error(-1, "illegal text id '%s'\n", cmd.text_id);
+        return -1;
+    }
+    cmd.options.text_id = id;
+    cmd.options.texts_apart = cmd.text != nullptr;
+    cmd.options.input_name = cmd.binary;
+    cmd.options.text_file_name = cmd.text != nullptr ? cmd.text : "";
+    return 0;
+}
+
+// Neither output may destroy the input or the other output.
+int refuse_overwriting(const DecompileCommand& cmd)
+{
+    const char* pairs[][2] = {
+        {cmd.output, cmd.binary}, {cmd.text, cmd.binary}, {cmd.output, cmd.text}};
+    for (const auto& pair : pairs) {
+        if (same_file(pair[0], pair[1])) {
+            report_error(4006, "'%s' is the same file as '%s'\n", pair[0], pair[1]);
+            return -1;
+        }
+    }
+    if (cmd.output != nullptr && cmd.text != nullptr && std::strcmp(cmd.output, cmd.text) == 0) {
+        report_error(4006, "'%s' is the same file as '%s'\n", cmd.output, cmd.text);
+        return -1;
+    }
+    return 0;
+}
+
+// The whole file into buffer; 0, or -1 after the message.
+int read_binary(const char* path, ByteBuffer& buffer)
+{
+    report_info("read binary from '%s'\n", path);
+    FilePtr file(std::fopen(path, "rb"));
+    if (!file) {
+        report_error(4001, "can't open '%s'\n", path);
+        return -1;
+    }
+    buffer.memory_code = 4020;
+    char block[65536];
+    for (;;) {
+        size_t count = io_should_fail() ? 0 : std::fread(block, 1, sizeof block, file.get());
+        if (count > 0 && !buffer_append(buffer, block, count)) {
+            return -1;
+        }
+        if (static_cast<long long>(buffer.size) > MAX_BINARY_SIZE) {
+            report_error(4003, "'%s' is too large: more than %lld bytes\n", path, MAX_BINARY_SIZE);
+            return -1;
+        }
+        if (count < sizeof block) {
+            break;
+        }
+    }
+    if (std::ferror(file.get()) != 0 || !std::feof(file.get())) {
+        report_error(4002, "can't read '%s'\n", path);
+        return -1;
+    }
+    return 0;
+}
+
+int write_to_stdout(const ByteBuffer& script)
+{
+    bool failed = io_should_fail();
+    failed = failed || (script.size > 0 && std::fwrite(script.data.get(), 1, script.size, stdout) !=
+                                                script.size);
+    failed = std::fflush(stdout) != 0 || failed;
+    if (failed) {
+        report_error(4015, "can't write standard output\n");
+        return -1;
+    }
+    return 0;
+}
+
+int write_outputs(const DecompileCommand& cmd, const Decompiled& result)
+{
+    if (cmd.text != nullptr) {
+        report_info("write texts to '%s'\n", cmd.text);
+        if (write_file_safely(cmd.text, reinterpret_cast<const uint8_t*>(result.texts.data.get()),
+                              result.texts.size, {4013, 4014}) < 0) {
+            return -1;
+        }
+    }
+    if (cmd.output == nullptr) {
+        return write_to_stdout(result.script);
+    }
+    report_info("write script to '%s'\n", cmd.output);
+    return write_file_safely(cmd.output, reinterpret_cast<const uint8_t*>(result.script.data.get()),
+                             result.script.size, {4011, 4012});
+}
+
+int run(const DecompileCommand& cmd)
+{
+    ByteBuffer binary;
+    if (read_binary(cmd.binary, binary) < 0) {
+        return -1;
+    }
+    report_info("decompile as %s, size=%zu\n", game_name(cmd.options.game), binary.size);
+    Decompiled result;
+    if (decompile(reinterpret_cast<const uint8_t*>(binary.data.get()),
+                  static_cast<int32_t>(binary.size), cmd.options, result) < 0) {
+        return -1;
+    }
+    if (result.raw_bytes > 0) {
+        report_warning(4100, "%d bytes written with .unknown.byte\n", result.raw_bytes);
+    }
+    if (write_outputs(cmd, result) < 0) {
+        return -1;
+    }
+    report_plain("completed!\n");
+    return 0;
+}
+
+}  // namespace
+
+int decompile_main(int argc, char** argv)
+{
+    DecompileCommand cmd;
+    if (read_decompile_command(argc, argv, cmd) < 0 || refuse_overwriting(cmd) < 0) {
+        return 1;
+    }
+    return run(cmd) < 0 ? 1 : 0;
+}
+
+}  // namespace tolvar
