@@ -221,8 +221,7 @@ bool decode_eval(const ByteCode& code, DecodedStatement& st, int32_t& pos, Decod
 }
 
 // $var[n], $str[n] or data(int32 label, expression).
-bool decode_variable(const ByteCode& code, DecodedStatement& st, int32_t& pos,
-                     DecodedParam& param)
+bool decode_variable(const ByteCode& code, DecodedStatement& st, int32_t& pos, DecodedParam& param)
 {
     const uint8_t* b = code.bytes;
     if (b[pos] == CODE_INT32) {
@@ -246,6 +245,11 @@ bool decode_variable(const ByteCode& code, DecodedStatement& st, int32_t& pos,
     return true;
 }
 
+bool stops_at(const uint8_t* marks, uint8_t stop_mask, int32_t offset)
+{
+    return marks != nullptr && (marks[offset] & stop_mask) != 0;
+}
+
 bool decode_param(const ByteCode& code, DecodedStatement& st, ItemType kind, int32_t& pos,
                   DecodedParam& param)
 {
@@ -255,7 +259,10 @@ bool decode_param(const ByteCode& code, DecodedStatement& st, ItemType kind, int
     case TYPE_EVAL:
         return decode_eval(code, st, pos, param);
     case TYPE_TEXT: {
-        int32_t end = text_run_end(code, pos, nullptr, 0);
+        // A label can't stand inside the statement, not even right after
+        // its code: the text ends before it.
+        bool wanted_here = stops_at(code.marks, MARK_WANTED, pos);
+        int32_t end = wanted_here ? pos : text_run_end(code, pos, code.marks, MARK_WANTED);
         param = DecodedParam{TYPE_TEXT, pos, end - pos, -1};
         pos = end;
         return true;
@@ -293,11 +300,6 @@ bool decode_param(const ByteCode& code, DecodedStatement& st, ItemType kind, int
 bool is_text_byte(unsigned char c)
 {
     return c == '\t' || c == '\n' || is_plain_byte(c);
-}
-
-bool stops_at(const uint8_t* marks, uint8_t stop_mask, int32_t offset)
-{
-    return marks != nullptr && (marks[offset] & stop_mask) != 0;
 }
 
 // The end of the region that opens at pos, or -1 when it does not close

@@ -48,10 +48,20 @@ struct DecodedStatement {
     const CodeInfo* row;
     int32_t offset;
     int32_t length;
-    int param_count;         // `decl`: the variable and the assigned value
+    int param_count;  // `decl`: the variable and the assigned value
     DecodedParam params[4];
     int node_count;
     ExprNode nodes[MAX_EXPR_NODES];
+};
+
+// Marks per offset (one more than the file has bytes, for its end).
+enum : uint8_t {
+    MARK_CODE_ENTRY = 1,  // a jump lands here
+    MARK_DATA_ENTRY = 2,  // a data reference names this
+    MARK_WANTED = 4,      // a reference would like a label here
+    MARK_VISITED = 8,     // control flow reached a statement here
+    MARK_BOUNDARY = 16,   // an item begins here
+    MARK_LABEL = 32       // the script defines a label here
 };
 
 // The byte-code being decoded, and what the script may hold.
@@ -60,6 +70,7 @@ struct ByteCode {
     int32_t size;
     int game;
     bool texts_apart;  // texts go to a text file, which may hold the kana byte in every game
+    const uint8_t* marks = nullptr;  // texts end where a label is wanted
 };
 
 // Decodes the instruction statement that begins at offset. False when the

@@ -35,7 +35,8 @@ void begin_line(Emitter& e, int indent)
     e.w.line_length = 0;
     e.w.line_tokens = 0;
     if (!e.w.failed) {
-        e.w.failed = !buffer_append_char(*e.w.script, ' ', static_cast<size_t>(levels * INDENT_WIDTH));
+        e.w.failed =
+            !buffer_append_char(*e.w.script, ' ', static_cast<size_t>(levels * INDENT_WIDTH));
     }
     e.w.line_length = static_cast<size_t>(levels * INDENT_WIDTH);
 }
@@ -46,7 +47,8 @@ void end_line(Emitter& e, int32_t offset, int32_t length)
     if (e.options.offsets && length > 0) {
         size_t pad = e.w.line_length + 2 < OFFSETS_COLUMN ? OFFSETS_COLUMN - e.w.line_length : 2;
         e.w.failed = e.w.failed || !buffer_append_char(*e.w.script, ' ', pad);
-        e.w.failed = e.w.failed || !buffer_printf(*e.w.script, "; %08X:", static_cast<unsigned>(offset));
+        e.w.failed =
+            e.w.failed || !buffer_printf(*e.w.script, "; %08X:", static_cast<unsigned>(offset));
         int32_t shown = length < MAX_OFFSET_BYTES ? length : MAX_OFFSET_BYTES;
         for (int32_t i = 0; i < shown && !e.w.failed; ++i) {
             e.w.failed = !buffer_printf(*e.w.script, " %02X", e.code.bytes[offset + i]);
@@ -69,10 +71,14 @@ void emit_label(Emitter& e, int32_t offset)
 void emit_raw(Emitter& e, const Item& item, Decompiled& out)
 {
     for (int32_t i = 0; i < item.length; ++i) {
+        // Every raw byte is a place a reference may name.
+        if (i > 0 && (e.code.marks[item.offset + i] & MARK_LABEL) != 0) {
+            emit_label(e, item.offset + i);
+        }
         begin_line(e, e.indent);
         char text[32];
-        int length = std::snprintf(text, sizeof text, ".unknown.byte 0x%02X",
-                                   e.code.bytes[item.offset + i]);
+        int length =
+            std::snprintf(text, sizeof text, ".unknown.byte 0x%02X", e.code.bytes[item.offset + i]);
         put(e.w, text, static_cast<size_t>(length), 2);
         end_line(e, item.offset + i, 1);
     }
@@ -178,8 +184,9 @@ void emit_text_file_header(ScriptWriter& w, const DecompileOptions& options)
 {
     w.failed = w.failed || !buffer_append(*w.texts, "; Texts of '");
     put_name(w, *w.texts, options.input_name);
-    w.failed = w.failed || !buffer_append(*w.texts, "', decompiled by tolvar-decompile.\n"
-                                                    "; label\twhere\ttext\n");
+    w.failed = w.failed || !buffer_append(*w.texts,
+                                          "', decompiled by tolvar-decompile.\n"
+                                          "; label\twhere\ttext\n");
 }
 
 void emit_item(Emitter& e, const Item& item, Decompiled& out)
@@ -244,8 +251,7 @@ const char* game_name(int game)
     return game >= 0 && game < 3 ? names[game] : "";
 }
 
-int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& options,
-              Decompiled& out)
+int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& options, Decompiled& out)
 {
     out.script.memory_code = 4025;
     out.texts.memory_code = 4026;
@@ -254,6 +260,7 @@ int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& option
     if (lay_out(code, layout) < 0) {
         return -1;
     }
+    code.marks = layout.marks.get();
     return emit(code, layout, options, out);
 }
 

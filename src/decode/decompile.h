@@ -11,10 +11,10 @@ namespace tolvar {
 
 struct DecompileOptions {
     int game = GAME_U6;
-    bool offsets = false;               // a comment with offset and bytes on each line
-    bool texts_apart = false;           // texts go to a text file
-    int text_id = 0;                    // the four hex digits of the text labels
-    const char* input_name = "";        // for the opening comments
+    bool offsets = false;         // a comment with offset and bytes on each line
+    bool texts_apart = false;     // texts go to a text file
+    int text_id = 0;              // the four hex digits of the text labels
+    const char* input_name = "";  // for the opening comments
     const char* text_file_name = "";
 };
 
@@ -26,8 +26,7 @@ struct Decompiled {
 };
 
 // Decompiles size bytes. Returns 0, or -1 after a memory message.
-int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& options,
-              Decompiled& out);
+int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& options, Decompiled& out);
 
 // The name of a game type as the usage text gives it.
 const char* game_name(int game);

@@ -59,8 +59,8 @@ Item text_item(Context& cx, int32_t pos, int32_t min_data_text)
     int32_t end = text_run_end(code, pos, marks_of(cx), MARK_WANTED);
     size_t limit = code.texts_apart ? MAX_TEXT_FILE_LITERAL : MAX_STATEMENT_TEXT;
     bool label_inside = end > pos && (marks_of(cx)[end] & MARK_WANTED) != 0;
-    if (end < code.size && code.bytes[end] == 0 && !label_inside &&
-        end - pos >= min_data_text && literal_length(code, pos, end - pos) <= limit) {
+    if (end < code.size && code.bytes[end] == 0 && !label_inside && end - pos >= min_data_text &&
+        literal_length(code, pos, end - pos) <= limit) {
         return Item{pos, end + 1 - pos, ITEM_DATA_TEXT};
     }
     return Item{pos, end - pos, ITEM_TEXT};
@@ -83,8 +83,7 @@ void walk_from(Context& cx, int32_t pos, Growable<int32_t>& entries, bool& faile
             int32_t refs[MAX_REFS];
             int count = statement_refs(cx.st, refs, MAX_REFS);
             for (int i = 0; is_jump(cx.st) && i < count && !failed; ++i) {
-                failed = refs[i] >= 0 && refs[i] < cx.code.size &&
-                         !growable_push(entries, refs[i]);
+                failed = refs[i] >= 0 && refs[i] < cx.code.size && !growable_push(entries, refs[i]);
             }
             stop = is_jump(cx.st);
         }
@@ -148,8 +147,9 @@ Item data_item(Context& cx, int32_t pos)
     return Item{pos, 1, ITEM_RAW};
 }
 
-// Cuts the whole file into items; true when new references turned up.
-bool tile(Context& cx, bool& failed)
+// Cuts the whole file into items; true when new references turned up
+// (and were marked, when allowed).
+bool tile(Context& cx, bool may_mark, bool& failed)
 {
     Growable<Item>& items = cx.layout.items;
     items.count = 0;
@@ -164,7 +164,7 @@ bool tile(Context& cx, bool& failed)
         }
         Item item = in_data ? data_item(cx, pos) : code_item(cx, pos);
         if (item.kind == ITEM_STATEMENT) {  // cx.st holds it
-            added = mark_refs(cx, cx.st) || added;
+            added = (may_mark && mark_refs(cx, cx.st)) || added;
             in_data = in_data && cx.st.row->code != CODE_ENDDATA;
         }
         failed = !growable_push(items, item);
@@ -310,15 +310,24 @@ int lay_out(const ByteCode& code, Layout& layout)
         return -1;
     }
     layout.items.memory_code = 4021;
-    Context cx{code, layout, *scratch};
+    ByteCode marked = code;
+    marked.marks = layout.marks.get();
+    Context cx{marked, layout, *scratch};
     if (walk(cx) < 0) {
         return -1;
     }
     bool failed = false;
-    for (int pass = 0; pass < MAX_TILING_PASSES && tile(cx, failed) && !failed; ++pass) {
-    }
-    if (failed) {
-        return -1;
+    for (int pass = 1;; ++pass) {
+        // The last pass adds no marks, so that every later decoding of an
+        // item finds the same end.
+        bool last = pass == MAX_TILING_PASSES;
+        bool added = tile(cx, !last, failed);
+        if (failed) {
+            return -1;
+        }
+        if (!added || last) {
+            break;
+        }
     }
     drop_unplaceable_refs(cx);
     if (nest_blocks(cx) < 0) {

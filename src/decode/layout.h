@@ -26,16 +26,6 @@ struct Item {
     ItemKind kind = ITEM_RAW;
 };
 
-// Marks per offset (one more than the file has bytes, for its end).
-enum : uint8_t {
-    MARK_CODE_ENTRY = 1,  // a jump lands here
-    MARK_DATA_ENTRY = 2,  // a data reference names this
-    MARK_WANTED = 4,      // a reference would like a label here
-    MARK_VISITED = 8,     // control flow reached a statement here
-    MARK_BOUNDARY = 16,   // an item begins here
-    MARK_LABEL = 32       // the script defines a label here
-};
-
 struct Layout {
     std::unique_ptr<uint8_t[]> marks;
     Growable<Item> items;

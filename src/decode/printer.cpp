@@ -77,8 +77,8 @@ void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char*
     if (w.texts == nullptr || w.failed) {
         return;
     }
-    w.failed = !buffer_printf(*w.texts, "%s\t%08X %s\t", label, static_cast<unsigned>(offset),
-                              where);
+    w.failed =
+        !buffer_printf(*w.texts, "%s\t%08X %s\t", label, static_cast<unsigned>(offset), where);
     write_literal(*w.code, offset, length, w.texts, w.failed);
     w.failed = w.failed || !buffer_append(*w.texts, "\n", 1);
 }

@@ -21,8 +21,8 @@ struct ScriptWriter {
     int text_number = 0;           // the last label's running number
     size_t line_length = 0;        // of the line being written
     int line_tokens = 0;
-    bool too_long = false;         // a text too long for the text file
-    bool failed = false;           // out of memory (the message is printed)
+    bool too_long = false;  // a text too long for the text file
+    bool failed = false;    // out of memory (the message is printed)
 };
 
 // Appends to the line being written; tokens counts the script tokens.

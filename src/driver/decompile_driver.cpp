@@ -221,8 +221,8 @@ int read_binary(const char* path, ByteBuffer& buffer)
 int write_to_stdout(const ByteBuffer& script)
 {
     bool failed = io_should_fail();
-    failed = failed || (script.size > 0 && std::fwrite(script.data.get(), 1, script.size, stdout) !=
-                                                script.size);
+    failed = failed || (script.size > 0 &&
+                        std::fwrite(script.data.get(), 1, script.size, stdout) != script.size);
     failed = std::fflush(stdout) != 0 || failed;
     if (failed) {
         report_error(4015, "can't write standard output\n");

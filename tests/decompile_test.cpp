@@ -1,0 +1,144 @@
+// The decompiler's promise: every byte-code, for every game type, comes
+// back as a script that compiles to the same bytes; what the compiler wrote
+// comes back as statements, not raw bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "round_trip.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+using tolvar_test::hex_dump;
+using tolvar_test::round_trip;
+using tolvar_test::RoundTrip;
+
+namespace {
+
+// Seeded runs; TOLVAR_ROUND_TRIPS raises the count for long runs.
+int round_trips(int normal)
+{
+    const char* wanted = std::getenv("TOLVAR_ROUND_TRIPS");
+    return wanted != nullptr ? std::atoi(wanted) : normal;
+}
+
+std::string read(const std::string& path)
+{
+    return tolvar_test::read_whole_file(path);
+}
+
+void expect_round_trip(const std::string& bytes, int game, bool texts_apart,
+                       const std::string& what, bool no_raw, bool offsets = false)
+{
+    RoundTrip trip = round_trip(bytes, game, texts_apart, offsets);
+    EXPECT_TRUE(trip.ok) << what << " game " << game << (texts_apart ? " -t" : "") << ": "
+                         << trip.why << "\ninput:\n"
+                         << hex_dump(bytes) << "\nscript:\n"
+                         << trip.script;
+    if (no_raw) {
+        EXPECT_EQ(trip.raw_bytes, 0) << what << " game " << game << "\n" << trip.script;
+    }
+}
+
+struct Example {
+    const char* script;
+    const char* texts;
+    int game;
+};
+
+TEST(Decompile, ExamplesComeBackWithoutRawBytes)
+{
+    const Example examples[] = {{"innkeeper.src", nullptr, 0},
+                                {"ferryman.src", nullptr, 1},
+                                {"oracle.src", "oracle.txt", 2}};
+    for (const Example& example : examples) {
+        std::string dir = EXAMPLES_DIR;
+        std::string texts = example.texts != nullptr ? read(dir + "/" + example.texts) : "";
+        std::string binary;
+        ASSERT_TRUE(tolvar_test::compile_script(
+            read(dir + "/" + example.script), example.texts != nullptr ? &texts : nullptr, binary));
+        for (bool apart : {false, true}) {
+            expect_round_trip(binary, example.game, apart, example.script, true);
+        }
+    }
+}
+
+// Every byte-code a golden case expects, under every game type.
+TEST(Decompile, GoldenOutputsComeBackUnderEveryGame)
+{
+    int checked = 0;
+    for (const auto& entry : fs::directory_iterator(GOLDEN_DIR)) {
+        std::string text = read(entry.path().string());
+        for (size_t at = text.find("\n== output "); at != std::string::npos;
+             at = text.find("\n== output ", at + 1)) {
+            size_t start = text.find('\n', at + 1) + 1;
+            size_t end = text.find("\n== ", start);
+            std::string hex = text.substr(start, end == std::string::npos ? end : end - start + 1);
+            std::string bytes;
+            for (size_t line = 0; line < hex.size();) {
+                size_t stop = hex.find('\n', line);
+                std::string part = hex.substr(line, stop - line);
+                part = part.substr(0, part.find('#'));
+                for (size_t i = 0; i + 1 < part.size(); ++i) {
+                    if (isxdigit(static_cast<unsigned char>(part[i])) &&
+                        isxdigit(static_cast<unsigned char>(part[i + 1]))) {
+                        bytes += static_cast<char>(std::stoi(part.substr(i, 2), nullptr, 16));
+                        ++i;
+                    }
+                }
+                line = stop == std::string::npos ? hex.size() : stop + 1;
+            }
+            for (int game = 0; game < 3; ++game) {
+                expect_round_trip(bytes, game, game == 1, entry.path().filename(), false);
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 50);
+}
+
+// Random scripts, compiled: clean ones must come back as statements alone.
+TEST(Decompile, CompiledScriptsComeBack)
+{
+    int runs = round_trips(600);
+    int compiled = 0;
+    for (int seed = 1; seed <= runs; ++seed) {
+        std::mt19937 rng(static_cast<unsigned>(seed));
+        int game = seed % 3;
+        bool clean = seed % 2 == 0;
+        std::string script = tolvar_test::random_script(rng, game, 1 + seed % 40, clean);
+        std::string binary;
+        if (!tolvar_test::compile_script(script, nullptr, binary)) {
+            continue;  // a line too long, say: nothing to decompile
+        }
+        ++compiled;
+        expect_round_trip(binary, game, seed % 4 == 0,
+                          "seed " + std::to_string(seed) + "\n" + script, clean);
+        if (HasFailure()) {
+            return;
+        }
+    }
+    EXPECT_GT(compiled, runs * 3 / 4);
+}
+
+// Random byte-code, well formed or not, under every game type.
+TEST(Decompile, AnyBytesComeBack)
+{
+    int runs = round_trips(2000);
+    for (int seed = 1; seed <= runs; ++seed) {
+        std::mt19937 rng(static_cast<unsigned>(seed));
+        std::string bytes = tolvar_test::random_bytecode(rng, seed % 10 == 0 ? 4096 : 300);
+        for (int game = 0; game < 3; ++game) {
+            expect_round_trip(bytes, game, (seed + game) % 3 == 0, "seed " + std::to_string(seed),
+                              false, seed % 5 == 0);
+        }
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+}  // namespace
