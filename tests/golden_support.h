@@ -14,10 +14,10 @@ struct RunResult {
     std::string err;
 };
 
-// Runs the compiler with args in dir; fsize_limit >= 0 caps the size of the
-// files it may write.
+// Runs the compiler (or another program) with args in dir; fsize_limit >=
+// 0 caps the size of the files it may write.
 RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args,
-                     long fsize_limit = -1);
+                     long fsize_limit = -1, const char* program = TOLVAR_BINARY);
 
 // An empty folder, removed with everything in it at the end of its scope.
 struct ScratchDir {

@@ -13,6 +13,8 @@
 //   expect NAME     an expected file, each line ended by LF
 //   fsize-limit N   the largest file the run may write, in bytes (the
 //                   captured standard error counts too)
+//   program         tolvar-decompile to run the decompiler instead
+//   stdout          the expected standard output (empty when not given)
 // Lines before the first section and "#" comments in hex sections are
 // ignored. The run happens in an empty folder holding only the inputs;
 // afterwards that folder must hold exactly the inputs and the expected
@@ -93,7 +95,8 @@ std::string from_hex(const std::string& text)
     return bytes;
 }
 
-RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args, long fsize_limit)
+RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args, long fsize_limit,
+                     const char* program)
 {
     std::string out_path = dir + ".stdout";
     std::string err_path = dir + ".stderr";
@@ -115,12 +118,12 @@ RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& arg
         }
         alarm(60);  // a hang becomes a failure, not a stuck suite
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(TOLVAR_BINARY));
+        argv.push_back(const_cast<char*>(program));
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        execv(TOLVAR_BINARY, argv.data());
+        execv(program, argv.data());
         _exit(127);
     }
     RunResult result;
@@ -188,6 +191,8 @@ struct Case {
     std::map<std::string, std::string> outputs;
     int status = -1;
     bool has_stderr = false;
+    std::string out;
+    const char* program = TOLVAR_BINARY;
     std::string err;
     long fsize_limit = -1;
 };
@@ -239,6 +244,13 @@ Case parse_case(const std::string& path)
             c.outputs[name] = from_hex(joined_lines(lines));
         } else if (kind == "expect") {
             c.outputs[name] = joined_lines(lines);
+        } else if (kind == "stdout") {
+            c.out = joined_lines(lines);
+        } else if (kind == "program") {
+            if (joined_lines(lines) != "tolvar-decompile\n") {
+                throw std::runtime_error(path + ": unknown program");
+            }
+            c.program = TOLVAR_DECOMPILE_BINARY;
         } else if (kind == "fsize-limit") {
             c.fsize_limit = std::stol(joined_lines(lines));
         } else {
@@ -286,12 +298,12 @@ TEST_P(GoldenTest, Matches)
     for (const auto& [name, bytes] : c.inputs) {
         dir.put(name, bytes);
     }
-    golden::RunResult run = golden::run_tolvar(dir.path, c.args, c.fsize_limit);
+    golden::RunResult run = golden::run_tolvar(dir.path, c.args, c.fsize_limit, c.program);
 
     EXPECT_EQ(run.signal, 0) << "killed by signal " << run.signal;
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.out, c.out);
 
     std::set<std::string> expected_files;
     for (const auto& entry : c.inputs) {
