@@ -12,7 +12,7 @@ namespace tolvar {
 
 namespace {
 
-constexpr int INDENT_WIDTH = 4;
+constexpr size_t INDENT_WIDTH = 4;
 constexpr int MAX_INDENT_LEVELS = 20;  // deeper bodies stay at this column
 constexpr size_t OFFSETS_COLUMN = 40;
 constexpr int32_t MAX_OFFSET_BYTES = 16;
@@ -32,13 +32,12 @@ struct Emitter {
 void begin_line(Emitter& e, int indent)
 {
     int levels = indent < 0 ? 0 : (indent > MAX_INDENT_LEVELS ? MAX_INDENT_LEVELS : indent);
-    e.w.line_length = 0;
+    size_t width = static_cast<size_t>(levels) * INDENT_WIDTH;
     e.w.line_tokens = 0;
     if (!e.w.failed) {
-        e.w.failed =
-            !buffer_append_char(*e.w.script, ' ', static_cast<size_t>(levels * INDENT_WIDTH));
+        e.w.failed = !buffer_append_char(*e.w.script, ' ', width);
     }
-    e.w.line_length = static_cast<size_t>(levels * INDENT_WIDTH);
+    e.w.line_length = width;
 }
 
 // Ends the line, with the offset and bytes it stands for when asked.

@@ -167,7 +167,12 @@ bool tile(Context& cx, bool may_mark, bool& failed)
             added = (may_mark && mark_refs(cx, cx.st)) || added;
             in_data = in_data && cx.st.row->code != CODE_ENDDATA;
         }
-        failed = !growable_push(items, item);
+        Item* last = items.count > 0 ? &items.items[items.count - 1] : nullptr;
+        if (item.kind == ITEM_RAW && last != nullptr && last->kind == ITEM_RAW) {
+            last->length += item.length;  // one item a run, not one a byte
+        } else {
+            failed = !growable_push(items, item);
+        }
         pos += item.length;
     }
     return added;
