@@ -196,6 +196,12 @@ int read_binary(const char* path, ByteBuffer& buffer)
         report_error(4001, "can't open '%s'\n", path);
         return -1;
     }
+    struct stat info;
+    if (::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<long long>(info.st_size) > MAX_BINARY_SIZE) {
+        report_error(4003, "'%s' is too large: more than %lld bytes\n", path, MAX_BINARY_SIZE);
+        return -1;
+    }
     buffer.memory_code = 4020;
     char block[65536];
     for (;;) {
