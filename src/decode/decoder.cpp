@@ -19,6 +19,9 @@ namespace {
 // Past this many variable codes in a row no line could hold the expression.
 constexpr int MAX_VARIABLE_RUN = 2 * MAX_EXPR_NODES;
 
+// Statements this short always fit a line (see decode_statement).
+constexpr int32_t SURELY_FITS = 48;
+
 // Steps of the search for one expression; only crafted input comes near.
 constexpr int SEARCH_BUDGET = 20000;
 
@@ -378,7 +381,9 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
         st.param_count = 2;
     }
     st.length = pos - offset;
-    return statement_fits_line(code, st);
+    // No byte gives more than five tokens or sixteen characters of script,
+    // so a short statement fits without measuring it.
+    return st.length <= SURELY_FITS || statement_fits_line(code, st);
 }
 
 int statement_refs(const DecodedStatement& st, int32_t* refs, int max)

@@ -46,14 +46,18 @@ void end_line(Emitter& e, int32_t offset, int32_t length)
     if (e.options.offsets && length > 0) {
         size_t pad = e.w.line_length + 2 < OFFSETS_COLUMN ? OFFSETS_COLUMN - e.w.line_length : 2;
         e.w.failed = e.w.failed || !buffer_append_char(*e.w.script, ' ', pad);
-        e.w.failed =
-            e.w.failed || !buffer_printf(*e.w.script, "; %08X:", static_cast<unsigned>(offset));
+        put(e.w, "; ", 0);
+        put_hex(e.w, static_cast<uint32_t>(offset), 8, 0);
+        put(e.w, ":", 0);
         int32_t shown = length < MAX_OFFSET_BYTES ? length : MAX_OFFSET_BYTES;
-        for (int32_t i = 0; i < shown && !e.w.failed; ++i) {
-            e.w.failed = !buffer_printf(*e.w.script, " %02X", e.code.bytes[offset + i]);
+        for (int32_t i = 0; i < shown; ++i) {
+            put(e.w, " ", 0);
+            put_hex(e.w, e.code.bytes[offset + i], 2, 0);
         }
-        if (shown < length && !e.w.failed) {
-            e.w.failed = !buffer_printf(*e.w.script, " ... (%d bytes)", length);
+        if (shown < length) {
+            put(e.w, " ... (", 0);
+            put_decimal(e.w, static_cast<uint32_t>(length), 0);
+            put(e.w, " bytes)", 0);
         }
     }
     e.w.failed = e.w.failed || !buffer_append(*e.w.script, "\n", 1);
@@ -75,10 +79,8 @@ void emit_raw(Emitter& e, const Item& item, Decompiled& out)
             emit_label(e, item.offset + i);
         }
         begin_line(e, e.indent);
-        char text[32];
-        int length =
-            std::snprintf(text, sizeof text, ".unknown.byte 0x%02X", e.code.bytes[item.offset + i]);
-        put(e.w, text, static_cast<size_t>(length), 2);
+        put(e.w, ".unknown.byte 0x", 2);
+        put_hex(e.w, e.code.bytes[item.offset + i], 2, 0);
         end_line(e, item.offset + i, 1);
     }
     out.raw_bytes += item.length;
@@ -127,10 +129,8 @@ void emit_data(Emitter& e, const Item& item)
     if (item.kind == ITEM_DATA_TEXT) {
         put_text(e.w, item.offset, item.length - 1, ".data");
     } else {
-        char text[16];
         const uint8_t* b = e.code.bytes + item.offset;
-        int length = std::snprintf(text, sizeof text, "%d", b[0] | b[1] << 8);
-        put(e.w, text, static_cast<size_t>(length), 1);
+        put_decimal(e.w, static_cast<uint32_t>(b[0] | b[1] << 8), 1);
     }
     end_line(e, item.offset, item.length);
 }
@@ -254,6 +254,11 @@ int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& option
 {
     out.script.memory_code = 4025;
     out.texts.memory_code = 4026;
+    // A script is about three times its byte-code; room for that up front
+    // saves copying it while it grows.
+    if (!buffer_reserve(out.script, static_cast<size_t>(size) * 3 + 4096)) {
+        return -1;
+    }
     ByteCode code{bytes, size, options.game, options.texts_apart};
     Layout layout;
     if (lay_out(code, layout) < 0) {

@@ -164,6 +164,8 @@ bool tile(Context& cx, bool may_mark, bool& failed)
         }
         Item item = in_data ? data_item(cx, pos) : code_item(cx, pos);
         if (item.kind == ITEM_STATEMENT) {  // cx.st holds it
+            int32_t refs[MAX_REFS];
+            item.refers = statement_refs(cx.st, refs, MAX_REFS) > 0;
             added = (may_mark && mark_refs(cx, cx.st)) || added;
             in_data = in_data && cx.st.row->code != CODE_ENDDATA;
         }
@@ -208,7 +210,7 @@ void drop_unplaceable_refs(Context& cx)
     mark_boundaries(cx);
     for (size_t i = 0; i < cx.layout.items.count; ++i) {
         Item& item = cx.layout.items.items[i];
-        if (item.kind != ITEM_STATEMENT) {
+        if (item.kind != ITEM_STATEMENT || !item.refers) {
             continue;
         }
         decode_statement(cx.code, item.offset, cx.st);
@@ -290,7 +292,7 @@ void mark_labels(Context& cx)
 {
     for (size_t i = 0; i < cx.layout.items.count; ++i) {
         const Item& item = cx.layout.items.items[i];
-        if (item.kind != ITEM_STATEMENT) {
+        if (item.kind != ITEM_STATEMENT || !item.refers) {
             continue;
         }
         decode_statement(cx.code, item.offset, cx.st);

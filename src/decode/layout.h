@@ -24,6 +24,7 @@ struct Item {
     int32_t offset = 0;
     int32_t length = 0;
     ItemKind kind = ITEM_RAW;
+    bool refers = false;  // a statement that names offsets
 };
 
 struct Layout {

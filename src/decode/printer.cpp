@@ -26,32 +26,43 @@ const char* escape_of(uint8_t c)
     }
 }
 
+bool append_to(ByteBuffer* out, const uint8_t* bytes, size_t count)
+{
+    return out == nullptr || buffer_append(*out, reinterpret_cast<const char*>(bytes), count);
+}
+
 // Appends the literal to out (counting only, when out is null); returns
 // its length. Double-byte characters stand whole: a trail byte that looks
-// like a backslash or a brace is no escape.
+// like a backslash or a brace is no escape. Runs of bytes that stand as
+// they are go in one piece.
 size_t write_literal(const ByteCode& code, int32_t offset, int32_t length, ByteBuffer* out,
                      bool& failed)
 {
     const uint8_t* b = code.bytes + offset;
-    size_t written = 2;
+    size_t escapes = 0;
     bool region = false;
-    failed = failed || (out != nullptr && !buffer_append(*out, "\"", 1));
+    int32_t run = 0;
+    failed = failed || !append_to(out, reinterpret_cast<const uint8_t*>("\""), 1);
     for (int32_t i = 0; i < length && !failed; ++i) {
-        const char* escape = escape_of(b[i]);
-        size_t count = escape != nullptr ? 2 : 1;
-        const char* bytes = escape != nullptr ? escape : reinterpret_cast<const char*>(b + i);
         if (region && is_lead_byte(b[i]) && i + 1 < length) {
-            count = 2;
-            bytes = reinterpret_cast<const char*>(b + i);
             ++i;
-        } else if (b[i] == '{' || b[i] == '}') {
-            region = b[i] == '{';
+            continue;
         }
-        written += count;
-        failed = out != nullptr && !buffer_append(*out, bytes, count);
+        if (b[i] == '{' || b[i] == '}') {
+            region = b[i] == '{';
+            continue;
+        }
+        const char* escape = escape_of(b[i]);
+        if (escape != nullptr) {
+            failed = !append_to(out, b + run, static_cast<size_t>(i - run)) ||
+                     !append_to(out, reinterpret_cast<const uint8_t*>(escape), 2);
+            run = i + 1;
+            ++escapes;
+        }
     }
-    failed = failed || (out != nullptr && !buffer_append(*out, "\"", 1));
-    return written;
+    failed = failed || !append_to(out, b + run, static_cast<size_t>(length - run)) ||
+             !append_to(out, reinterpret_cast<const uint8_t*>("\""), 1);
+    return static_cast<size_t>(length) + escapes + 2;
 }
 
 // The next text label, T + four hex digits + _ + four decimal digits; when
@@ -62,7 +73,13 @@ void next_text_label(ScriptWriter& w, char* label)
         w.text_number = 1;
         w.text_id = (w.text_id + 1) & 0xFFFF;
     }
-    std::snprintf(label, 11, "T%04X_%04d", w.text_id, w.text_number);
+    label[0] = 'T';
+    format_hex(label + 1, static_cast<uint32_t>(w.text_id), 4);
+    label[5] = '_';
+    for (int i = 9, n = w.text_number; i >= 6; --i, n /= 10) {
+        label[i] = static_cast<char>('0' + n % 10);
+    }
+    label[10] = '\0';
 }
 
 void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char* where)
@@ -77,17 +94,18 @@ void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char*
     if (w.texts == nullptr || w.failed) {
         return;
     }
-    w.failed =
-        !buffer_printf(*w.texts, "%s\t%08X %s\t", label, static_cast<unsigned>(offset), where);
+    char offset_text[8];
+    format_hex(offset_text, static_cast<uint32_t>(offset), 8);
+    w.failed = !buffer_append(*w.texts, label, 10) || !buffer_append(*w.texts, "\t", 1) ||
+               !buffer_append(*w.texts, offset_text, 8) || !buffer_append(*w.texts, " ", 1) ||
+               !buffer_append(*w.texts, where) || !buffer_append(*w.texts, "\t", 1);
     write_literal(*w.code, offset, length, w.texts, w.failed);
     w.failed = w.failed || !buffer_append(*w.texts, "\n", 1);
 }
 
 void put_number(ScriptWriter& w, int32_t value)
 {
-    char text[16];
-    int length = std::snprintf(text, sizeof text, "%d", value);
-    put(w, text, static_cast<size_t>(length), 1);
+    put_decimal(w, static_cast<uint32_t>(value), 1);
 }
 
 bool needs_parentheses(const ExprNode& node, int parent_precedence, bool right_side)
@@ -200,9 +218,44 @@ void put(ScriptWriter& w, const char* text, int tokens)
 
 void put_label(ScriptWriter& w, int32_t offset)
 {
-    char name[16];
-    std::snprintf(name, sizeof name, "L_%08X", static_cast<unsigned>(offset));
-    put(w, name, 1);
+    char name[10] = {'L', '_'};
+    format_hex(name + 2, static_cast<uint32_t>(offset), 8);
+    put(w, name, sizeof name, 1);
+}
+
+int format_decimal(char* out, uint32_t value)
+{
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = 0; i < count; ++i) {
+        out[i] = digits[count - 1 - i];
+    }
+    return count;
+}
+
+int format_hex(char* out, uint32_t value, int digits)
+{
+    static const char hex_digits[] = "0123456789ABCDEF";
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+        out[i] = hex_digits[value & 15];
+    }
+    return digits;
+}
+
+void put_decimal(ScriptWriter& w, uint32_t value, int tokens)
+{
+    char text[10];
+    put(w, text, static_cast<size_t>(format_decimal(text, value)), tokens);
+}
+
+void put_hex(ScriptWriter& w, uint32_t value, int digits, int tokens)
+{
+    char text[8];
+    put(w, text, static_cast<size_t>(format_hex(text, value, digits)), tokens);
 }
 
 void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where)

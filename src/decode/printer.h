@@ -30,6 +30,13 @@ void put(ScriptWriter& w, const char* text, size_t length, int tokens);
 void put(ScriptWriter& w, const char* text, int tokens);
 void put_label(ScriptWriter& w, int32_t offset);
 
+// Numbers as text, without printf: the decompiler writes millions of them.
+// Each returns the length written to out.
+int format_decimal(char* out, uint32_t value);
+int format_hex(char* out, uint32_t value, int digits);
+void put_decimal(ScriptWriter& w, uint32_t value, int tokens);
+void put_hex(ScriptWriter& w, uint32_t value, int digits, int tokens);
+
 // A text as a quoted literal, or, when texts go apart, as the label of a
 // new text-file line whose comment says where the text stands.
 void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where);

@@ -197,23 +197,25 @@ int read_binary(const char* path, ByteBuffer& buffer)
         return -1;
     }
     struct stat info;
-    if (::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<long long>(info.st_size) > MAX_BINARY_SIZE) {
-        report_error(4003, "'%s' is too large: more than %lld bytes\n", path, MAX_BINARY_SIZE);
-        return -1;
-    }
+    bool regular = ::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode);
+    long long expected = regular ? static_cast<long long>(info.st_size) : 0;
     buffer.memory_code = 4020;
-    char block[65536];
     for (;;) {
-        size_t count = io_should_fail() ? 0 : std::fread(block, 1, sizeof block, file.get());
-        if (count > 0 && !buffer_append(buffer, block, count)) {
-            return -1;
-        }
-        if (static_cast<long long>(buffer.size) > MAX_BINARY_SIZE) {
+        if (static_cast<long long>(buffer.size) > MAX_BINARY_SIZE || expected > MAX_BINARY_SIZE) {
             report_error(4003, "'%s' is too large: more than %lld bytes\n", path, MAX_BINARY_SIZE);
             return -1;
         }
-        if (count < sizeof block) {
+        // A regular file is read into room for all of it (and one byte
+        // more, to see its end); anything else grows as it comes.
+        size_t wanted = static_cast<size_t>(expected) + 1;
+        if (buffer.capacity == buffer.size &&
+            !buffer_reserve(buffer, buffer.size > wanted ? buffer.size * 2 : wanted)) {
+            return -1;
+        }
+        size_t room = buffer.capacity - buffer.size;
+        size_t count = io_should_fail() ? 0 : std::fread(buffer.data.get() + buffer.size, 1, room, file.get());
+        buffer.size += count;
+        if (count < room) {
             break;
         }
     }

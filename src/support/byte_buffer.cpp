@@ -24,7 +24,7 @@ bool reserve(ByteBuffer& buffer, size_t more)
     while (capacity - buffer.size < more) {
         capacity *= 2;
     }
-    std::unique_ptr<char[]> grown = try_new_array<char>(capacity);
+    std::unique_ptr<char[]> grown = try_new_uninitialized<char>(capacity);
     if (!grown) {
         report_memory(buffer.memory_code, capacity);
         return false;
@@ -39,7 +39,12 @@ bool reserve(ByteBuffer& buffer, size_t more)
 
 }  // namespace
 
-bool buffer_append(ByteBuffer& buffer, const char* bytes, size_t count)
+bool buffer_reserve(ByteBuffer& buffer, size_t total)
+{
+    return total <= buffer.size || reserve(buffer, total - buffer.size);
+}
+
+bool buffer_append_growing(ByteBuffer& buffer, const char* bytes, size_t count)
 {
     if (!reserve(buffer, count)) {
         return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -17,7 +18,24 @@ struct ByteBuffer {
     int memory_code = 0;  // "memory exhausted!" code of the owner
 };
 
-bool buffer_append(ByteBuffer& buffer, const char* bytes, size_t count);
+// Room for total bytes in all, so that appending up to it copies nothing.
+bool buffer_reserve(ByteBuffer& buffer, size_t total);
+
+// The slow path of buffer_append: grows the buffer first.
+bool buffer_append_growing(ByteBuffer& buffer, const char* bytes, size_t count);
+
+inline bool buffer_append(ByteBuffer& buffer, const char* bytes, size_t count)
+{
+    if (buffer.capacity - buffer.size < count) {
+        return buffer_append_growing(buffer, bytes, count);
+    }
+    if (count > 0) {
+        std::memcpy(buffer.data.get() + buffer.size, bytes, count);
+    }
+    buffer.size += count;
+    return true;
+}
+
 bool buffer_append(ByteBuffer& buffer, const char* text);
 bool buffer_append_char(ByteBuffer& buffer, char c, size_t count = 1);
 bool buffer_printf(ByteBuffer& buffer, const char* fmt, ...) __attribute__((format(printf, 2, 3)));

@@ -36,6 +36,17 @@ std::unique_ptr<T[]> try_new_array(size_t n)
     return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
 }
 
+// The same without the zero fill, for buffers that are written before they
+// are read.
+template <class T>
+std::unique_ptr<T[]> try_new_uninitialized(size_t n)
+{
+    if (alloc_should_fail()) {
+        return nullptr;
+    }
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
+}
+
 // A NUL-terminated copy of the first len bytes of s, or null.
 StrPtr str_copy(const char* s, size_t len);
 
