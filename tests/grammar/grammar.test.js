@@ -274,3 +274,11 @@ test('the extension\'s patterns are valid where VS Code reads them', () => {
         assert.strictEqual(manifest.version, process.env.TOLVAR_VERSION);
     }
 });
+
+test('the Sublime Text copies are made from the current grammars', () => {
+    const { copies, plist_of } = require(path.join(root, 'tools', 'tmlanguage_plist.js'));
+    for (const [from, to] of copies) {
+        assert.strictEqual(fs.readFileSync(to, 'utf8'), plist_of(fs.readFileSync(from, 'utf8')),
+            `${path.relative(root, to)} is stale: run node tools/tmlanguage_plist.js`);
+    }
+});
