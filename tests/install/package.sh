@@ -3,10 +3,10 @@
 # holds (tests/install/files.txt under /usr), its control fields, and that
 # the commands unpacked from it compile an example. Exit status 77: skipped,
 # dpkg-deb is missing.
-#   package.sh BUILD-DIR VERSION
+#   package.sh BUILD-DIR [VERSION]   (default: the build's project version)
 set -euo pipefail
 build=$(realpath "$1")
-version=$2
+version=${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}
 here=$(cd "$(dirname "$0")" && pwd)
 
 if ! command -v dpkg-deb >/dev/null; then

@@ -49,7 +49,9 @@ for page in tolvar.1 tolvar-decompile.1 tolvar-script.5; do
     else
         echo "groff not found: $page not linted" >&2
     fi
-    if command -v man >/dev/null; then
+    if ! command -v man >/dev/null; then
+        echo "man not found: $page not looked up" >&2
+    else
         name=${page%.*}
         found=$(man -M "$prefix/share/man" -w "${page##*.}" "$name")
         if [ "$found" != "$file" ]; then
