@@ -22,10 +22,10 @@ offered()
     COMP_WORDS=("$@")
     COMP_CWORD=$(($# - 1))
     COMPREPLY=()
-    local spec
-    spec=$(complete -p "$1")
-    spec=${spec#*-F }
-    "${spec%% *}" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    local registered
+    registered=$(complete -p "$1")
+    registered=${registered#*-F }
+    "${registered%% *}" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
 }
 
