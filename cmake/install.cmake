@@ -1,0 +1,65 @@
+# What `cmake --install` puts under the prefix, and the Debian package made
+# of it by `cpack -G DEB`. tests/install/files.txt lists the result.
+include(GNUInstallDirs)
+
+install(TARGETS tolvar tolvar-decompile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Manual pages carry the version and are installed compressed, as Debian
+# wants them; man reads them so under any prefix.
+find_program(GZIP_EXE gzip REQUIRED)
+set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-script.5)
+set(man_dir ${PROJECT_BINARY_DIR}/man)
+set(man_archives)
+foreach(page IN LISTS TOLVAR_MAN_PAGES)
+  configure_file(man/${page}.in ${man_dir}/${page} @ONLY)
+  add_custom_command(OUTPUT ${man_dir}/${page}.gz
+    COMMAND ${GZIP_EXE} -9 -n -k -f ${page}
+    DEPENDS ${man_dir}/${page}
+    WORKING_DIRECTORY ${man_dir}
+    VERBATIM)
+  list(APPEND man_archives ${man_dir}/${page}.gz)
+  string(REGEX REPLACE ".*\\." "" section ${page})
+  install(FILES ${man_dir}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${man_archives})
+
+# bash-completion loads a file by the command's name: one file, two names.
+foreach(command tolvar tolvar-decompile)
+  install(FILES completion/tolvar.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${command})
+endforeach()
+
+# Vim finds share/vim/vimfiles under /usr; the editor folders are there to be
+# copied into a user's editor.
+install(DIRECTORY editors/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles)
+install(DIRECTORY editors/vscode editors/sublime
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvar/editors)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(TOLVAR_PACKAGE_MAINTAINER "tolvar maintainers <maintainers@tolvar.invalid>"
+  CACHE STRING "The Maintainer field of the Debian package")
+set(CPACK_PACKAGE_NAME tolvar)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "compiler and decompiler for role-playing game conversation scripts")
+set(CPACK_PACKAGE_DESCRIPTION
+  "tolvar compiles the line-oriented conversation scripts of a family of\n\
+role-playing game engines into the byte-code their conversation interpreter\n\
+runs; tolvar-decompile turns such byte-code back into a script that compiles\n\
+to the same bytes. With manual pages, bash completion and highlighting for\n\
+Vim, VS Code and Sublime Text.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TOLVAR_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, vim")
+find_program(DPKG_SHLIBDEPS_EXE dpkg-shlibdeps)
+if(DPKG_SHLIBDEPS_EXE)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+endif()
+include(CPack)

@@ -1,0 +1,79 @@
+# bash completion for tolvar and tolvar-decompile             -*- shell-script -*-
+# Installed under both names, so that bash-completion loads it for either
+# command; it needs nothing from bash-completion itself.
+
+# Completes in COMPREPLY the files that begin with cur: folders, and the
+# names that end in suffix, or every name when none does.
+_tolvar_files()
+{
+    local cur=$1 suffix=$2 name
+    local -a folders=() matching=() others=()
+    while IFS= read -r name; do
+        if [ -d "$name" ]; then
+            folders+=("$name/")
+        elif [ -z "$suffix" ] || [[ $name == *"$suffix" ]]; then
+            matching+=("$name")
+        else
+            others+=("$name")
+        fi
+    done < <(compgen -f -- "$cur")
+    [ "${#matching[@]}" -gt 0 ] || matching=("${others[@]}")
+    COMPREPLY=("${folders[@]}" "${matching[@]}")
+    # A folder is a step on the way, not an argument.
+    if [ "${#COMPREPLY[@]}" -eq 1 ] && [ -d "${COMPREPLY[0]%/}" ]; then
+        compopt -o nospace 2>/dev/null
+    fi
+    compopt -o filenames 2>/dev/null
+}
+
+_tolvar()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=
+    [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
+    case $prev in
+    -o | --output | -E | --error)
+        _tolvar_files "$cur" ""
+        return
+        ;;
+    -t | --text)
+        _tolvar_files "$cur" ".txt"
+        return
+        ;;
+    esac
+    if [[ $cur == -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
+            -E --error --no-ja-text --no-u6-end --endif-without-if --implicit-decl
+            --implicit-eval --implicit-int32 -V --verbose -v --version -? --help' -- "$cur")
+        return
+    fi
+    _tolvar_files "$cur" ".src"
+}
+
+_tolvar_decompile()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=
+    [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
+    case $prev in
+    -o | --output)
+        _tolvar_files "$cur" ""
+        return
+        ;;
+    -t | --text)
+        _tolvar_files "$cur" ".txt"
+        return
+        ;;
+    --text-id)
+        COMPREPLY=()  # four hexadecimal digits of the user's choice
+        return
+        ;;
+    esac
+    if [[ $cur == -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
+            --text-id --offsets -v --version -? --help' -- "$cur")
+        return
+    fi
+    _tolvar_files "$cur" ".bin"
+}
+
+complete -F _tolvar tolvar
+complete -F _tolvar_decompile tolvar-decompile

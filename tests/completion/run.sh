@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The bash completion: what it offers in a folder of sample files, and that
+# its options are the ones each command accepts and lists in its usage.
+#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE
+set -euo pipefail
+completion=$(realpath "$1")
+declare -A binary=([tolvar]=$(realpath "$2") [tolvar-decompile]=$(realpath "$3"))
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir scripts texts
+touch -- talk.src talk.txt talk.bin notes.md scripts/a.src texts/b.txt -a
+
+# shellcheck source=/dev/null
+source "$completion"
+
+# The words offered for a command line whose last word is being completed,
+# sorted, on one line.
+offered()
+{
+    COMP_WORDS=("$@")
+    COMP_CWORD=$(($# - 1))
+    COMPREPLY=()
+    local registered
+    registered=$(complete -p "$1")
+    registered=${registered#*-F }
+    "${registered%% *}" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
+}
+
+failures=0
+check()
+{
+    local expected=$1
+    shift
+    local got
+    got=$(offered "$@")
+    if [ "$got" != "$expected" ]; then
+        echo "FAIL: '$*': offered '$got', expected '$expected'" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+# expected | command line, the last word being completed
+check 'scripts/ talk.src texts/' tolvar ''
+check 'scripts/ talk.src texts/' tolvar --se ''
+check 'scripts/a.src' tolvar scripts/
+check 'talk.src texts/' tolvar t
+check 'scripts/ talk.txt texts/' tolvar -t ''
+check 'texts/b.txt' tolvar --text texts/
+check '-a notes.md scripts/ talk.bin talk.src talk.txt texts/' tolvar talk.src -o ''
+check '-a notes.md scripts/ talk.bin talk.src talk.txt texts/' tolvar -E ''
+check 'notes.md' tolvar n
+check '--endif-without-if --error' tolvar --e
+check '--implicit-decl --implicit-eval --implicit-int32' tolvar --im
+check 'scripts/ talk.bin texts/' tolvar-decompile ''
+check 'scripts/ talk.txt texts/' tolvar-decompile -t ''
+check '' tolvar-decompile --text-id ''
+check '--text --text-id' tolvar-decompile --tex
+check '--offsets --output' tolvar-decompile --o
+
+# Every option offered is accepted, and every option of the usage text is
+# offered.
+for command in tolvar tolvar-decompile; do
+    offered_options=" $(offered "$command" -) "
+    read -r -a options <<<"$offered_options"
+    for option in "${options[@]}"; do
+        said=$("${binary[$command]}" "$option" 2>&1 </dev/null || true)
+        if [[ $said == *"unknown option"* ]]; then
+            echo "FAIL: $command refuses the offered option $option" >&2
+            failures=$((failures + 1))
+        fi
+    done
+    mapfile -t options < <("${binary[$command]}" --help 2>&1 | tail -n +2 |
+        grep -oE -- '-[-?A-Za-z0-9]+')
+    for option in "${options[@]}"; do
+        if [[ $offered_options != *" $option "* ]]; then
+            echo "FAIL: $command --help lists $option, which is not offered" >&2
+            failures=$((failures + 1))
+        fi
+    done
+done
+
+if [ "$failures" -ne 0 ]; then
+    exit 1
+fi
+echo "bash completion: every case as expected"

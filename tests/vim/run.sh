@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Opens the samples in Vim with editors/vim on the runtime path, so that
+# ftdetect picks the file type, and checks the syntax groups they get.
+# Exit status 77: skipped, vim is missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+if ! command -v vim >/dev/null; then
+    echo "Vim syntax test skipped: vim is not installed" >&2
+    exit 77
+fi
+result=$(mktemp)
+trap 'rm -f "$result"' EXIT
+status=0
+for pair in "sample.src expect-src.tsv tolvar" "sample.txt expect-txt.tsv tolvartext"; do
+    read -r sample expect filetype <<<"$pair"
+    rm -f "$result"
+    vim -N -u NONE -i NONE -es --not-a-term \
+        --cmd "set rtp^=$here/../../editors/vim" --cmd 'filetype on' --cmd 'syntax on' \
+        --cmd "let g:expect_file = '$here/$expect' | let g:result_file = '$result'" \
+        -c "if &filetype !=# '$filetype' | call writefile(['file type ' . &filetype], g:result_file) | qa! | endif" \
+        -c "source $here/check.vim" "$here/$sample" </dev/null || true
+    if [ ! -f "$result" ]; then
+        echo "$sample: vim wrote no result" >&2
+        status=1
+    elif [ -s "$result" ]; then
+        sed "s/^/$sample: /" "$result" >&2
+        status=1
+    fi
+done
+[ "$status" -eq 0 ] && echo "Vim syntax: both samples as expected"
+exit "$status"
