@@ -66,6 +66,46 @@ TEST(Decompile, ExamplesComeBackWithoutRawBytes)
     }
 }
 
+std::string from_hex(const std::string& hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 3) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+// Bytes whose first reading is wrong: the statement comes back as the
+// compiler wrote it, not raw.
+TEST(Decompile, AmbiguousBytesComeBackAsStatements)
+{
+    struct Case {
+        const char* bytes;
+        const char* line;
+    };
+    const Case cases[] = {
+        // D4 B2 is int16 0xB2D4.. or $var[0xD4]: only the second lets the
+        // next expression begin where it does.
+        {"A4 D4 B2 D4 A7 FB 90 A7 01 A7", "setf eval $var[212] + int16 64423, eval 1"},
+        {"A4 D4 B2 A7 01 A7", "setf eval $var[212], eval 1"},
+        // An index byte that looks like the eval code, a literal, a code.
+        {"BF A7 B2 A7", "portrait eval $var[167]"},
+        {"BF 01 B3 08 B2 86 A7", "portrait eval $str[1] == $var[8]"},
+        {"BF B2 B2 B2 B2 90 A7", "portrait eval $var[178] + $var[178]"},
+        // A reference whose offset begins with a variable code (the text
+        // after it reaches that offset).
+        {"A6 D2 B2 00 00 00 01 B4 A8 01 A7", "decl data(int32 L_000000B2, 1) := eval 1"},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = from_hex(c.bytes);
+        bytes += std::string(0xB2 - bytes.size(), 'a') + "\xB8";
+        RoundTrip trip = round_trip(bytes, 0, false);
+        EXPECT_TRUE(trip.ok) << c.bytes << ": " << trip.why;
+        EXPECT_NE(trip.script.find(std::string("    ") + c.line + "\n"), std::string::npos)
+            << c.bytes << ":\n" << trip.script;
+    }
+}
+
 // Every byte-code a golden case expects, under every game type.
 TEST(Decompile, GoldenOutputsComeBackUnderEveryGame)
 {

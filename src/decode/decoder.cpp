@@ -14,7 +14,8 @@ namespace {
 // always a code, the one before it its index, and so on leftwards: the
 // run's length tells whether the byte before it is an index. Only an int16
 // or int32 constant whose operand bytes begin such a run leaves a real
-// choice, and the reader backtracks over it.
+// choice. The reader backtracks over it, also from a later parameter of
+// the statement that fails after an expression ended too early.
 
 // Past this many variable codes in a row no line could hold the expression.
 constexpr int MAX_VARIABLE_RUN = 2 * MAX_EXPR_NODES;
@@ -22,7 +23,7 @@ constexpr int MAX_VARIABLE_RUN = 2 * MAX_EXPR_NODES;
 // Statements this short always fit a line (see decode_statement).
 constexpr int32_t SURELY_FITS = 48;
 
-// Steps of the search for one expression; only crafted input comes near.
+// Steps of the search for one statement; only crafted input comes near.
 constexpr int SEARCH_BUDGET = 20000;
 
 bool is_variable_code(uint8_t c)
@@ -37,21 +38,41 @@ int32_t read_int32(const uint8_t* p)
     return static_cast<int32_t>(value);
 }
 
+// The parts of one statement after its code, in order: the row's
+// parameters, or for `decl` the variable, ":=" and the value.
+struct Parts {
+    const ByteCode& code;
+    DecodedStatement& st;
+    ItemType kinds[4];
+    int count;
+    int steps = SEARCH_BUDGET;  // shared by every expression of the statement
+};
+
+// Decodes parts from index i at pos; true when the whole statement did.
+bool decode_parts(Parts& parts, int i, int32_t pos);
+
 enum Goal {
     GOAL_EVAL,          // an expression and CODE_EVAL
     GOAL_DATA_VARIABLE  // data(int32 label, expression), the variable of decl and input
 };
 
 struct Machine {
+    Parts& parts;
+    int part;  // the part the expression is
+    Goal goal;
     const ByteCode& code;
     DecodedStatement& st;
-    Goal goal;
-    int steps = SEARCH_BUDGET;
     int depth = 0;
     int16_t stack[MAX_EXPR_NODES] = {};
-    int32_t end = 0;
-    int16_t root = -1;
 };
+
+// The expression ends at end with root: the rest of the statement follows.
+bool expression_done(Machine& m, int16_t root, int32_t end)
+{
+    ItemType kind = m.goal == GOAL_EVAL ? TYPE_EVAL : TYPE_VARIABLE;
+    m.st.params[m.part] = DecodedParam{kind, 0, 0, root};
+    return decode_parts(m.parts, m.part + 1, end);
+}
 
 bool step(Machine& m, int32_t pos);
 
@@ -137,12 +158,10 @@ bool try_reduce(Machine& m, int32_t pos, const CodeInfo* row)
     }
     m.depth -= count;
     m.stack[m.depth++] = node;
-    if (m.goal == GOAL_DATA_VARIABLE && row->code == CODE_DATA && m.depth == 1) {
-        m.end = pos + 1;
-        m.root = node;
-        return true;
-    }
-    if (step(m, pos + 1)) {
+    // A data variable ends with the call whose reference is its first item;
+    // nothing after it could make another.
+    bool variable_ends = m.goal == GOAL_DATA_VARIABLE && row->code == CODE_DATA && m.depth == 1;
+    if (variable_ends ? expression_done(m, node, pos + 1) : step(m, pos + 1)) {
         return true;
     }
     --m.depth;
@@ -171,7 +190,7 @@ bool step_before_variable(Machine& m, int32_t pos, int run)
 
 bool step(Machine& m, int32_t pos)
 {
-    if (--m.steps < 0 || pos >= m.code.size) {
+    if (--m.parts.steps < 0 || pos >= m.code.size) {
         return false;
     }
     uint8_t c = m.code.bytes[pos];
@@ -187,9 +206,7 @@ bool step(Machine& m, int32_t pos)
         if (m.goal != GOAL_EVAL || m.depth != 1 || m.st.nodes[m.stack[0]].kind == EXPR_REF) {
             return false;
         }
-        m.end = pos + 1;
-        m.root = m.stack[0];
-        return true;
+        return expression_done(m, m.stack[0], pos + 1);
     case 0:
     case 1:
     case 8:
@@ -211,41 +228,10 @@ bool step(Machine& m, int32_t pos)
     return try_reduce(m, pos, row);
 }
 
-// An expression from pos to its closing CODE_EVAL.
-bool decode_eval(const ByteCode& code, DecodedStatement& st, int32_t& pos, DecodedParam& param)
+bool run_machine(Parts& parts, int part, Goal goal, int32_t pos)
 {
-    Machine m{code, st, GOAL_EVAL};
-    if (!step(m, pos)) {
-        return false;
-    }
-    param = DecodedParam{TYPE_EVAL, 0, 0, m.root};
-    pos = m.end;
-    return true;
-}
-
-// $var[n], $str[n] or data(int32 label, expression).
-bool decode_variable(const ByteCode& code, DecodedStatement& st, int32_t& pos, DecodedParam& param)
-{
-    const uint8_t* b = code.bytes;
-    if (b[pos] == CODE_INT32) {
-        Machine m{code, st, GOAL_DATA_VARIABLE};
-        if (step(m, pos)) {
-            param = DecodedParam{TYPE_VARIABLE, 0, 0, m.root};
-            pos = m.end;
-            return true;
-        }
-    }
-    if (pos + 1 >= code.size || !is_variable_code(b[pos + 1])) {
-        return false;
-    }
-    int16_t node = new_node(st, EXPR_VARIABLE, b[pos + 1], b[pos]);
-    if (node < 0) {
-        return false;
-    }
-    st.nodes[node].row = row_for_code(b[pos + 1], code.game);
-    param = DecodedParam{TYPE_VARIABLE, 0, 0, node};
-    pos += 2;
-    return true;
+    Machine m{parts, part, goal, parts.code, parts.st};
+    return step(m, pos);
 }
 
 bool stops_at(const uint8_t* marks, uint8_t stop_mask, int32_t offset)
@@ -253,50 +239,97 @@ bool stops_at(const uint8_t* marks, uint8_t stop_mask, int32_t offset)
     return marks != nullptr && (marks[offset] & stop_mask) != 0;
 }
 
-bool decode_param(const ByteCode& code, DecodedStatement& st, ItemType kind, int32_t& pos,
-                  DecodedParam& param)
+// $var[n], $str[n] or data(int32 label, expression).
+bool decode_variable(Parts& parts, int i, int32_t pos)
 {
+    const ByteCode& code = parts.code;
+    const uint8_t* b = code.bytes;
+    if (b[pos] == CODE_INT32 && run_machine(parts, i, GOAL_DATA_VARIABLE, pos)) {
+        return true;
+    }
+    if (pos + 1 >= code.size || !is_variable_code(b[pos + 1])) {
+        return false;
+    }
+    int16_t node = new_node(parts.st, EXPR_VARIABLE, b[pos + 1], b[pos]);
+    if (node < 0) {
+        return false;
+    }
+    parts.st.nodes[node].row = row_for_code(b[pos + 1], code.game);
+    parts.st.params[i] = DecodedParam{TYPE_VARIABLE, 0, 0, node};
+    if (decode_parts(parts, i + 1, pos + 2)) {
+        return true;
+    }
+    --parts.st.node_count;
+    return false;
+}
+
+// A data reference: int32 and the offset it names.
+bool decode_data_ref(Parts& parts, int i, int32_t pos)
+{
+    const uint8_t* b = parts.code.bytes;
+    if (parts.code.size - pos < 5 || b[pos] != CODE_INT32) {
+        return false;
+    }
+    int16_t node = new_node(parts.st, EXPR_REF, CODE_INT32, read_int32(b + pos + 1));
+    if (node < 0) {
+        return false;
+    }
+    parts.st.params[i] = DecodedParam{TYPE_DATA_OFFSET, 0, 0, node};
+    if (decode_parts(parts, i + 1, pos + 5)) {
+        return true;
+    }
+    --parts.st.node_count;
+    return false;
+}
+
+// The parts whose length the bytes alone decide.
+bool decode_fixed(Parts& parts, int i, int32_t pos)
+{
+    const ByteCode& code = parts.code;
     const uint8_t* b = code.bytes;
     int32_t left = code.size - pos;
-    switch (kind) {
-    case TYPE_EVAL:
-        return decode_eval(code, st, pos, param);
+    DecodedParam& param = parts.st.params[i];
+    switch (parts.kinds[i]) {
     case TYPE_TEXT: {
         // A label can't stand inside the statement, not even right after
         // its code: the text ends before it.
         bool wanted_here = stops_at(code.marks, MARK_WANTED, pos);
         int32_t end = wanted_here ? pos : text_run_end(code, pos, code.marks, MARK_WANTED);
         param = DecodedParam{TYPE_TEXT, pos, end - pos, -1};
-        pos = end;
-        return true;
+        return decode_parts(parts, i + 1, end);
     }
     case TYPE_BYTE:
-        if (left < 1) {
-            return false;
-        }
-        param = DecodedParam{TYPE_BYTE, b[pos], 0, -1};
-        pos += 1;
-        return true;
+        param = DecodedParam{TYPE_BYTE, left >= 1 ? b[pos] : 0, 0, -1};
+        return left >= 1 && decode_parts(parts, i + 1, pos + 1);
     case TYPE_INT32:
-        if (left < 4) {
-            return false;
-        }
-        param = DecodedParam{TYPE_LABEL, read_int32(b + pos), 0, -1};
-        pos += 4;
-        return true;
-    case TYPE_DATA_OFFSET: {
-        if (left < 5 || b[pos] != CODE_INT32) {
-            return false;
-        }
-        int16_t node = new_node(st, EXPR_REF, CODE_INT32, read_int32(b + pos + 1));
-        param = DecodedParam{TYPE_DATA_OFFSET, 0, 0, node};
-        pos += 5;
-        return node >= 0;
-    }
-    case TYPE_VARIABLE:
-        return left >= 2 && decode_variable(code, st, pos, param);
+        param = DecodedParam{TYPE_LABEL, left >= 4 ? read_int32(b + pos) : 0, 0, -1};
+        return left >= 4 && decode_parts(parts, i + 1, pos + 4);
+    case TYPE_ASSIGN:
+        param = DecodedParam{TYPE_ASSIGN, 0, 0, -1};
+        return left >= 1 && b[pos] == CODE_ASSIGN && decode_parts(parts, i + 1, pos + 1);
     default:
         return false;
+    }
+}
+
+bool decode_parts(Parts& parts, int i, int32_t pos)
+{
+    if (i == parts.count) {
+        parts.st.length = pos - parts.st.offset;
+        return true;
+    }
+    if (pos >= parts.code.size && parts.kinds[i] != TYPE_TEXT) {
+        return false;
+    }
+    switch (parts.kinds[i]) {
+    case TYPE_EVAL:
+        return run_machine(parts, i, GOAL_EVAL, pos);
+    case TYPE_VARIABLE:
+        return decode_variable(parts, i, pos);
+    case TYPE_DATA_OFFSET:
+        return decode_data_ref(parts, i, pos);
+    default:
+        return decode_fixed(parts, i, pos);
     }
 }
 
@@ -363,24 +396,19 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
     st.row = row;
     st.offset = offset;
     st.node_count = 0;
-    st.param_count = row->param_count;
-    int32_t pos = offset + 1;
+    Parts parts{code, st, {}, row->param_count};
     for (int i = 0; i < row->param_count; ++i) {
-        if (!decode_param(code, st, row->params[i].type, pos, st.params[i])) {
-            return false;
-        }
+        parts.kinds[i] = row->params[i].type;
     }
     if (row->code == CODE_DECL) {
-        if (pos >= code.size || code.bytes[pos] != CODE_ASSIGN) {
-            return false;
-        }
-        ++pos;
-        if (!decode_eval(code, st, pos, st.params[1])) {
-            return false;
-        }
-        st.param_count = 2;
+        parts.kinds[1] = TYPE_ASSIGN;
+        parts.kinds[2] = TYPE_EVAL;
+        parts.count = 3;
     }
-    st.length = pos - offset;
+    st.param_count = parts.count;
+    if (!decode_parts(parts, 0, offset + 1)) {
+        return false;
+    }
     // No byte gives more than five tokens or sixteen characters of script,
     // so a short statement fits without measuring it.
     return st.length <= SURELY_FITS || statement_fits_line(code, st);

@@ -38,7 +38,8 @@ struct ExprNode {
 };
 
 struct DecodedParam {
-    ItemType kind;   // TYPE_EVAL, TYPE_TEXT, TYPE_BYTE, TYPE_LABEL, TYPE_DATA_OFFSET, TYPE_VARIABLE
+    ItemType kind;   // TYPE_EVAL, TYPE_TEXT, TYPE_BYTE, TYPE_LABEL, TYPE_DATA_OFFSET,
+                     // TYPE_VARIABLE, TYPE_ASSIGN
     int32_t value;   // a byte, a jump target, or where a text begins
     int32_t length;  // a text's bytes
     int16_t expr;    // root node of an expression, a variable or a data reference

@@ -272,11 +272,11 @@ void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where
 void put_statement(ScriptWriter& w, const DecodedStatement& st)
 {
     put(w, st.row->text, 1);
-    if (st.row->code == CODE_DECL) {
+    if (st.row->code == CODE_DECL) {  // the variable, ":=" and the value
         put(w, " ", 0);
         put_param(w, st, st.params[0]);
         put(w, " := ", 1);
-        put_param(w, st, st.params[1]);
+        put_param(w, st, st.params[2]);
         return;
     }
     for (int i = 0; i < st.param_count; ++i) {
