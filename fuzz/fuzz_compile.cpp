@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings_reset();
     // Messages echo the script, so only what begins a line counts.
     std::string messages = "\n" + tolvar_fuzz::diagnostics();
-    for (const char* bug : {"\nERROR: BUG: binary size mismatch", "\nERROR(2696): ", "\nERROR(2994): ",
-                            "\nERROR(3014): ", "\nERROR(3028): ", "\nERROR(3044): "}) {
+    for (const char* bug :
+         {"\nERROR: BUG: binary size mismatch", "\nERROR(2696): ", "\nERROR(2994): ",
+          "\nERROR(3014): ", "\nERROR(3028): ", "\nERROR(3044): "}) {
         if (messages.find(bug) != std::string::npos) {
             tolvar_fuzz::fail("parser and generator disagree", messages);
         }

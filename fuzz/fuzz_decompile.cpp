@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The three runs also cover the text file and the offset comments.
         tolvar_test::RoundTrip trip = tolvar_test::round_trip(bytes, game, game == 1, game == 2);
         if (!trip.ok) {
-            tolvar_fuzz::fail("round trip failed", "game " + std::to_string(game) + ": " + trip.why +
-                                                       "\n" + trip.script);
+            tolvar_fuzz::fail("round trip failed", "game " + std::to_string(game) + ": " +
+                                                       trip.why + "\n" + trip.script);
         }
     }
     return 0;

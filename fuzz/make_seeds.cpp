@@ -6,12 +6,11 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "case_file.h"
 #include "driver/compile_memory.h"
 #include "isa/code_info.h"
 #include "support/diag.h"
@@ -24,30 +23,12 @@ namespace {
 
 std::string read(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return golden::read_file(path.string());
 }
 
 void write(const fs::path& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string from_hex(const std::string& text)
-{
-    std::string bytes;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line.substr(0, line.find('#')));
-        std::string word;
-        while (words >> word) {
-            bytes += static_cast<char>(std::stoi(word, nullptr, 16));
-        }
-    }
-    return bytes;
+    golden::write_file(path.string(), bytes);
 }
 
 struct Case {
@@ -59,38 +40,18 @@ struct Case {
 Case parse_case(const std::string& text)
 {
     Case c;
-    std::istringstream in(text);
-    std::string line;
-    std::string kind;
-    std::string name;
-    std::string body;
-    auto finish = [&] {
-        if (kind == "args") {
-            std::istringstream args(body);
-            for (std::string arg; std::getline(args, arg);) {
-                c.args.push_back(arg);
-            }
-        } else if (kind == "file") {
-            c.files[name] = body;
-        } else if (kind == "file-hex") {
-            c.files[name] = from_hex(body);
-        } else if (kind == "output") {
-            c.outputs[name] = from_hex(body);
-        }
-    };
-    while (std::getline(in, line)) {
-        if (line.rfind("== ", 0) == 0) {
-            finish();
-            std::istringstream head(line.substr(3));
-            kind.clear();
-            name.clear();
-            head >> kind >> name;
-            body.clear();
-        } else {
-            body += line + "\n";
+    for (const golden::CaseSection& section : golden::read_sections(text)) {
+        std::string body = golden::joined_lines(section.lines);
+        if (section.kind == "args") {
+            c.args = section.lines;
+        } else if (section.kind == "file") {
+            c.files[section.name] = body;
+        } else if (section.kind == "file-hex") {
+            c.files[section.name] = golden::from_hex(body);
+        } else if (section.kind == "output") {
+            c.outputs[section.name] = golden::from_hex(body);
         }
     }
-    finish();
     return c;
 }
 
@@ -98,10 +59,14 @@ Case parse_case(const std::string& text)
 char compile_flags(const std::vector<std::string>& args)
 {
     int flags = 0;
-    const std::pair<const char*, int> options[] = {
-        {"--se", 1},           {"--md", 2},           {"--no-ja-text", 0x04},
-        {"--no-u6-end", 0x08}, {"--endif-without-if", 0x10}, {"--implicit-decl", 0x20},
-        {"--implicit-eval", 0x40}, {"--implicit-int32", 0x80}};
+    const std::pair<const char*, int> options[] = {{"--se", 1},
+                                                   {"--md", 2},
+                                                   {"--no-ja-text", 0x04},
+                                                   {"--no-u6-end", 0x08},
+                                                   {"--endif-without-if", 0x10},
+                                                   {"--implicit-decl", 0x20},
+                                                   {"--implicit-eval", 0x40},
+                                                   {"--implicit-int32", 0x80}};
     for (const std::string& arg : args) {
         for (const auto& [name, bit] : options) {
             flags |= arg == name ? bit : 0;
@@ -138,7 +103,8 @@ void seeds_of_case(Seeds& seeds, const Case& c)
             for (std::string line; std::getline(lines, line);) {
                 size_t quote = line.find('"');
                 if (quote != std::string::npos) {
-                    seeds.add("text_literal", std::string(1, compile_flags(c.args)) + line.substr(quote));
+                    seeds.add("text_literal",
+                              std::string(1, compile_flags(c.args)) + line.substr(quote));
                 }
             }
         }
@@ -160,8 +126,8 @@ void seeds_of_examples(Seeds& seeds, const fs::path& examples)
         settings_reset();
         ConvState conv;
         conv_init(conv);
-        if (compile_in_memory(conv, source.data(), source.size(), *texts != '\0' ? text.data() : nullptr,
-                              text.size()) == 0) {
+        if (compile_in_memory(conv, source.data(), source.size(),
+                              *texts != '\0' ? text.data() : nullptr, text.size()) == 0) {
             seeds.add("decompile", std::string(reinterpret_cast<const char*>(conv.buffer.get()),
                                                static_cast<size_t>(conv.size)));
         }
@@ -182,7 +148,8 @@ std::string dictionary_entry(const std::string& word)
     for (unsigned char c : word) {
         char escaped[8];
         std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-        entry += (c == '"' || c == '\\' || !std::isprint(c)) ? escaped : std::string(1, static_cast<char>(c));
+        entry += (c == '"' || c == '\\' || !std::isprint(c)) ? escaped
+                                                             : std::string(1, static_cast<char>(c));
     }
     return entry + "\"\n";
 }
@@ -197,10 +164,31 @@ void write_dictionaries(const fs::path& out)
         words += dictionary_entry(row.text);
         codes += dictionary_entry(std::string(1, static_cast<char>(row.code)));
     }
-    for (const char* word : {".data", ".unknown", ".unknown.byte", ".option", "--u6", "--se", "--md",
-                             "--endif-without-if", "--implicit-decl", "--implicit-eval",
-                             "--implicit-int32", "\\t", "\\n", "\\\"", "\\\\", "{", "}", ":", "\n",
-                             "T0A1F_0001", "0x", "$var[", "$str[", "int32 ", "eval "}) {
+    for (const char* word : {".data",
+                             ".unknown",
+                             ".unknown.byte",
+                             ".option",
+                             "--u6",
+                             "--se",
+                             "--md",
+                             "--endif-without-if",
+                             "--implicit-decl",
+                             "--implicit-eval",
+                             "--implicit-int32",
+                             "\\t",
+                             "\\n",
+                             "\\\"",
+                             "\\\\",
+                             "{",
+                             "}",
+                             ":",
+                             "\n",
+                             "T0A1F_0001",
+                             "0x",
+                             "$var[",
+                             "$str[",
+                             "int32 ",
+                             "eval "}) {
         words += dictionary_entry(word);
     }
     write(out / "compile.dict", words);

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "case_file.h"
 #include "round_trip.h"
 #include "test_support.h"
 
@@ -102,7 +103,8 @@ TEST(Decompile, AmbiguousBytesComeBackAsStatements)
         RoundTrip trip = round_trip(bytes, 0, false);
         EXPECT_TRUE(trip.ok) << c.bytes << ": " << trip.why;
         EXPECT_NE(trip.script.find(std::string("    ") + c.line + "\n"), std::string::npos)
-            << c.bytes << ":\n" << trip.script;
+            << c.bytes << ":\n"
+            << trip.script;
     }
 }
 
@@ -111,26 +113,11 @@ TEST(Decompile, GoldenOutputsComeBackUnderEveryGame)
 {
     int checked = 0;
     for (const auto& entry : fs::directory_iterator(GOLDEN_DIR)) {
-        std::string text = read(entry.path().string());
-        for (size_t at = text.find("\n== output "); at != std::string::npos;
-             at = text.find("\n== output ", at + 1)) {
-            size_t start = text.find('\n', at + 1) + 1;
-            size_t end = text.find("\n== ", start);
-            std::string hex = text.substr(start, end == std::string::npos ? end : end - start + 1);
-            std::string bytes;
-            for (size_t line = 0; line < hex.size();) {
-                size_t stop = hex.find('\n', line);
-                std::string part = hex.substr(line, stop - line);
-                part = part.substr(0, part.find('#'));
-                for (size_t i = 0; i + 1 < part.size(); ++i) {
-                    if (isxdigit(static_cast<unsigned char>(part[i])) &&
-                        isxdigit(static_cast<unsigned char>(part[i + 1]))) {
-                        bytes += static_cast<char>(std::stoi(part.substr(i, 2), nullptr, 16));
-                        ++i;
-                    }
-                }
-                line = stop == std::string::npos ? hex.size() : stop + 1;
+        for (const golden::CaseSection& section : golden::read_sections(read(entry.path()))) {
+            if (section.kind != "output") {
+                continue;
             }
+            std::string bytes = golden::from_hex(golden::joined_lines(section.lines));
             for (int game = 0; game < 3; ++game) {
                 expect_round_trip(bytes, game, game == 1, entry.path().filename(), false);
             }

@@ -113,14 +113,13 @@ std::vector<std::string> decompile_args(const Workspace& ws, const char* output)
 
 void make_binary(const Workspace& ws)
 {
-    ASSERT_EQ(run_tool(COMPILER, compile_args(ws, "oracle.bin"), tolvar::set_alloc_failure, 0).status,
-              0);
+    ASSERT_EQ(
+        run_tool(COMPILER, compile_args(ws, "oracle.bin"), tolvar::set_alloc_failure, 0).status, 0);
 }
 
 // Every allocation fails once: one memory message each time, no output.
 void fail_every_allocation(const Tool& tool, const Workspace& ws,
-                           const std::vector<std::string>& args, const char* output,
-                           long at_least)
+                           const std::vector<std::string>& args, const char* output, long at_least)
 {
     std::set<std::string> before = files_in(ws.dir);
     long n = 1;
@@ -130,7 +129,8 @@ void fail_every_allocation(const Tool& tool, const Workspace& ws,
             break;
         }
         ASSERT_EQ(count_lines_with(run.messages, "memory exhausted!"), 1)
-            << tool.name << " allocation " << n << ":\n" << run.messages;
+            << tool.name << " allocation " << n << ":\n"
+            << run.messages;
         ASSERT_EQ(files_in(ws.dir), before) << tool.name << " allocation " << n;
     }
     EXPECT_GT(n, at_least) << tool.name;  // the input is realistic: many allocations
@@ -165,7 +165,8 @@ void fail_every_io_call(const Tool& tool, const Workspace& ws, const std::vector
         }
         ASSERT_NE(run.messages.find("ERROR"), std::string::npos) << tool.name << " call " << n;
         ASSERT_EQ(tolvar_test::read_whole_file(ws.path(output)), "old output")
-            << tool.name << " call " << n << ":\n" << run.messages;
+            << tool.name << " call " << n << ":\n"
+            << run.messages;
         ASSERT_EQ(files_in(ws.dir), before) << tool.name << " call " << n;
     }
     EXPECT_GT(n, 5) << tool.name;  // reads, and every step of the writes

@@ -1,9 +1,13 @@
 // Running the built compiler from tests.
 #pragma once
 
+#include <sys/types.h>
+
 #include <set>
 #include <string>
 #include <vector>
+
+#include "case_file.h"
 
 namespace golden {
 
@@ -13,6 +17,12 @@ struct RunResult {
     std::string out;
     std::string err;
 };
+
+// Starts program in dir with its standard output and error going to the
+// files named; fsize_limit >= 0 caps the size of the files it may write.
+pid_t start_program(const char* program, const std::string& dir,
+                    const std::vector<std::string>& args, const std::string& out_path,
+                    const std::string& err_path, long fsize_limit);
 
 // Runs the compiler (or another program) with args in dir; fsize_limit >=
 // 0 caps the size of the files it may write.
@@ -28,11 +38,6 @@ struct ScratchDir {
     void put(const std::string& name, const std::string& bytes) const;
     std::string path;
 };
-
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& bytes);
-std::string to_hex(const std::string& bytes);
-std::string from_hex(const std::string& text);
 
 // The files below dir, as paths relative to it.
 std::set<std::string> list_files(const std::string& dir);

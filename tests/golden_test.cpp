@@ -46,60 +46,10 @@ namespace fs = std::filesystem;
 
 namespace golden {
 
-std::string read_file(const std::string& path)
+pid_t start_program(const char* program, const std::string& dir,
+                    const std::vector<std::string>& args, const std::string& out_path,
+                    const std::string& err_path, long fsize_limit)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void write_file(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-std::string to_hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (i > 0) {
-            hex += (i % 16 == 0) ? '\n' : ' ';
-        }
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
-
-std::string from_hex(const std::string& text)
-{
-    std::string bytes;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        line = line.substr(0, line.find('#'));
-        std::istringstream words(line);
-        std::string word;
-        while (words >> word) {
-            if (word.size() != 2 || !isxdigit(static_cast<unsigned char>(word[0])) ||
-                !isxdigit(static_cast<unsigned char>(word[1]))) {
-                throw std::runtime_error("bad hex byte '" + word + "'");
-            }
-            bytes += static_cast<char>(std::stoi(word, nullptr, 16));
-        }
-    }
-    return bytes;
-}
-
-RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args, long fsize_limit,
-                     const char* program)
-{
-    std::string out_path = dir + ".stdout";
-    std::string err_path = dir + ".stderr";
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) {
@@ -126,6 +76,15 @@ RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& arg
         execv(program, argv.data());
         _exit(127);
     }
+    return pid;
+}
+
+RunResult run_tolvar(const std::string& dir, const std::vector<std::string>& args, long fsize_limit,
+                     const char* program)
+{
+    std::string out_path = dir + ".stdout";
+    std::string err_path = dir + ".stderr";
+    pid_t pid = start_program(program, dir, args, out_path, err_path, fsize_limit);
     RunResult result;
     int wait_status = 0;
     waitpid(pid, &wait_status, 0);
@@ -197,37 +156,21 @@ struct Case {
     long fsize_limit = -1;
 };
 
-std::string joined_lines(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += '\n';
-    }
-    return text;
-}
-
 Case parse_case(const std::string& path)
 {
     Case c;
     c.name = fs::path(path).stem().string();
-    std::istringstream in(golden::read_file(path));
-    std::string line;
-    std::string kind;
-    std::string name;
-    std::vector<std::string> lines;
     bool has_status = false;
-
-    auto finish = [&]() {
-        if (kind.empty()) {
-            return;
-        }
+    for (const golden::CaseSection& section : golden::read_sections(golden::read_file(path))) {
+        const std::string& kind = section.kind;
+        const std::string& name = section.name;
+        std::string body = golden::joined_lines(section.lines);
         if (kind == "args") {
-            c.args = lines;
+            c.args = section.lines;
         } else if (kind == "file") {
-            c.inputs[name] = joined_lines(lines);
+            c.inputs[name] = body;
         } else if (kind == "file-hex") {
-            c.inputs[name] = from_hex(joined_lines(lines));
+            c.inputs[name] = from_hex(body);
         } else if (kind == "example") {
             std::string example = std::string(EXAMPLES_DIR) + "/" + name;
             if (!fs::exists(example)) {
@@ -235,42 +178,28 @@ Case parse_case(const std::string& path)
             }
             c.inputs[name] = golden::read_file(example);
         } else if (kind == "status") {
-            c.status = std::stoi(joined_lines(lines));
+            c.status = std::stoi(body);
             has_status = true;
         } else if (kind == "stderr") {
-            c.err = joined_lines(lines);
+            c.err = body;
             c.has_stderr = true;
         } else if (kind == "output") {
-            c.outputs[name] = from_hex(joined_lines(lines));
+            c.outputs[name] = from_hex(body);
         } else if (kind == "expect") {
-            c.outputs[name] = joined_lines(lines);
+            c.outputs[name] = body;
         } else if (kind == "stdout") {
-            c.out = joined_lines(lines);
+            c.out = body;
         } else if (kind == "program") {
-            if (joined_lines(lines) != "tolvar-decompile\n") {
+            if (body != "tolvar-decompile\n") {
                 throw std::runtime_error(path + ": unknown program");
             }
             c.program = TOLVAR_DECOMPILE_BINARY;
         } else if (kind == "fsize-limit") {
-            c.fsize_limit = std::stol(joined_lines(lines));
+            c.fsize_limit = std::stol(body);
         } else {
             throw std::runtime_error(path + ": unknown section '" + kind + "'");
         }
-    };
-
-    while (std::getline(in, line)) {
-        if (line.rfind("== ", 0) == 0) {
-            finish();
-            std::istringstream head(line.substr(3));
-            kind.clear();
-            name.clear();
-            head >> kind >> name;
-            lines.clear();
-        } else if (!kind.empty()) {
-            lines.push_back(line);
-        }
     }
-    finish();
     if (!has_status || !c.has_stderr) {
         throw std::runtime_error(path + ": a case needs a status and a stderr section");
     }
@@ -364,22 +293,7 @@ namespace {
 // Starts the compiler in dir without waiting for it; its messages are lost.
 pid_t start_tolvar(const std::string& dir, const std::vector<std::string>& args)
 {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) {
-            _exit(126);
-        }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(TOLVAR_BINARY));
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(TOLVAR_BINARY, argv.data());
-        _exit(127);
-    }
-    return pid;
+    return golden::start_program(TOLVAR_BINARY, dir, args, "/dev/null", "/dev/null", -1);
 }
 
 // Two compiles writing one output at the same time: whoever reads the file,
@@ -406,8 +320,8 @@ TEST(GoldenGenerated, ConcurrentCompilesLeaveOneCompleteResult)
         while (running > 0) {
             if (fs::exists(out)) {
                 std::string seen = golden::read_file(out);
-                ASSERT_TRUE(seen == bytes_a || seen == bytes_b) << "round " << round << ": "
-                                                                << seen.size() << " bytes";
+                ASSERT_TRUE(seen == bytes_a || seen == bytes_b)
+                    << "round " << round << ": " << seen.size() << " bytes";
             }
             int status = 0;
             for (pid_t pid : {first, second}) {

@@ -204,18 +204,24 @@ void make_raw(Context& cx, Item& item)
     }
 }
 
+// The offsets an item's statement refers to, into refs; how many.
+int item_refs(Context& cx, const Item& item, int32_t* refs)
+{
+    if (item.kind != ITEM_STATEMENT || !item.refers) {
+        return 0;
+    }
+    decode_statement(cx.code, item.offset, cx.st);
+    return statement_refs(cx.st, refs, MAX_REFS);
+}
+
 // A statement whose reference has no place for a label is written raw.
 void drop_unplaceable_refs(Context& cx)
 {
     mark_boundaries(cx);
     for (size_t i = 0; i < cx.layout.items.count; ++i) {
         Item& item = cx.layout.items.items[i];
-        if (item.kind != ITEM_STATEMENT || !item.refers) {
-            continue;
-        }
-        decode_statement(cx.code, item.offset, cx.st);
         int32_t refs[MAX_REFS];
-        int count = statement_refs(cx.st, refs, MAX_REFS);
+        int count = item_refs(cx, item, refs);
         for (int r = 0; r < count; ++r) {
             if (refs[r] < 0 || refs[r] > cx.code.size ||
                 (marks_of(cx)[refs[r]] & MARK_BOUNDARY) == 0) {
@@ -291,13 +297,8 @@ int nest_blocks(Context& cx)
 void mark_labels(Context& cx)
 {
     for (size_t i = 0; i < cx.layout.items.count; ++i) {
-        const Item& item = cx.layout.items.items[i];
-        if (item.kind != ITEM_STATEMENT || !item.refers) {
-            continue;
-        }
-        decode_statement(cx.code, item.offset, cx.st);
         int32_t refs[MAX_REFS];
-        int count = statement_refs(cx.st, refs, MAX_REFS);
+        int count = item_refs(cx, cx.layout.items.items[i], refs);
         for (int r = 0; r < count; ++r) {
             marks_of(cx)[refs[r]] |= MARK_LABEL;
         }
