@@ -111,22 +111,14 @@ int read_word(Token& token, const char* p, const char** next)
 // "|" or "&" is none.
 int read_operator(Token& token, const char* p, const char** next)
 {
-    const CodeInfo* found = nullptr;
-    size_t found_length = 0;
-    for (const CodeInfo& row : code_info) {
-        size_t length = std::strlen(row.text);
-        if (row.type == TYPE_OPERATOR && length > found_length &&
-            std::strncmp(p, row.text, length) == 0) {
-            found = &row;
-            found_length = length;
-        }
-    }
+    size_t length = 0;
+    const CodeInfo* found = find_operator(p, &length);
     if (found == nullptr) {
         return 0;
     }
     token.type = TYPE_OPERATOR;
     token.code = found->code;
-    *next = p + found_length;
+    *next = p + length;
     return 1;
 }
 

@@ -171,14 +171,90 @@ const CodeInfo* lookup_code_info(const char* name)
     return nullptr;
 }
 
+namespace {
+
+constexpr uint32_t KEYWORD_SLOTS = 256;  // a power of two, over three times the rows
+
+// Rows by folded name, built once from the table. Each name is placed only
+// if no earlier row has it, so the first row in table order still wins.
+struct KeywordIndex {
+    const CodeInfo* slots[KEYWORD_SLOTS] = {};
+};
+
+const KeywordIndex& keyword_index()
+{
+    static const KeywordIndex index = [] {
+        KeywordIndex built;
+        for (const CodeInfo& row : code_info) {
+            size_t length = std::strlen(row.text);
+            uint32_t slot = name_hash(row.text, length) % KEYWORD_SLOTS;
+            while (built.slots[slot] != nullptr &&
+                   !names_equal_n(row.text, length, built.slots[slot]->text)) {
+                slot = (slot + 1) % KEYWORD_SLOTS;
+            }
+            if (built.slots[slot] == nullptr) {
+                built.slots[slot] = &row;
+            }
+        }
+        return built;
+    }();
+    return index;
+}
+
+// The operator rows in table order, and which bytes begin one.
+struct OperatorIndex {
+    const CodeInfo* rows[CODE_INFO_COUNT] = {};
+    size_t lengths[CODE_INFO_COUNT] = {};
+    int count = 0;
+    bool starts[256] = {};
+};
+
+const OperatorIndex& operator_index()
+{
+    static const OperatorIndex index = [] {
+        OperatorIndex built;
+        for (const CodeInfo& row : code_info) {
+            if (row.type == TYPE_OPERATOR) {
+                built.rows[built.count] = &row;
+                built.lengths[built.count++] = std::strlen(row.text);
+                built.starts[static_cast<unsigned char>(row.text[0])] = true;
+            }
+        }
+        return built;
+    }();
+    return index;
+}
+
+}  // namespace
+
 const CodeInfo* find_keyword(const char* word, size_t len)
 {
-    for (const CodeInfo& row : code_info) {
-        if (names_equal_n(word, len, row.text)) {
-            return &row;
+    const KeywordIndex& index = keyword_index();
+    for (uint32_t slot = name_hash(word, len) % KEYWORD_SLOTS;; slot = (slot + 1) % KEYWORD_SLOTS) {
+        const CodeInfo* row = index.slots[slot];
+        if (row == nullptr || names_equal_n(word, len, row->text)) {
+            return row;
         }
     }
-    return nullptr;
+}
+
+const CodeInfo* find_operator(const char* p, size_t* length)
+{
+    const OperatorIndex& index = operator_index();
+    const CodeInfo* found = nullptr;
+    size_t found_length = 0;
+    if (!index.starts[static_cast<unsigned char>(*p)]) {
+        return nullptr;
+    }
+    for (int i = 0; i < index.count; ++i) {
+        size_t row_length = index.lengths[i];
+        if (row_length > found_length && std::strncmp(p, index.rows[i]->text, row_length) == 0) {
+            found = index.rows[i];
+            found_length = row_length;
+        }
+    }
+    *length = found_length;
+    return found;
 }
 
 bool game_has(const CodeInfo& row, int game, int u6_end_allowed)

@@ -36,6 +36,15 @@ std::unique_ptr<T[]> try_new_array(size_t n)
     return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
 }
 
+// Storage reserved ahead of a logical allocation that has already asked
+// alloc_should_fail(): asking again would shift the failure hook's count.
+// A value-initialised array of n elements, or null.
+template <class T>
+std::unique_ptr<T[]> reserve_array(size_t n)
+{
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+}
+
 // A NUL-terminated copy of the first len bytes of s, or null.
 StrPtr str_copy(const char* s, size_t len);
 
