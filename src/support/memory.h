@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -43,6 +44,12 @@ template <class T>
 std::unique_ptr<T[]> reserve_array(size_t n)
 {
     return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+}
+
+// The same for bytes left as they are: pages never written cost nothing.
+inline std::unique_ptr<uint8_t[]> reserve_bytes(size_t n)
+{
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
 }
 
 // A NUL-terminated copy of the first len bytes of s, or null.
