@@ -16,7 +16,11 @@
 
 namespace tolvar {
 
-using StrPtr = std::unique_ptr<char[]>;
+// Gives back a string made by str_copy.
+struct StrFree {
+    void operator()(char* text) const noexcept;
+};
+using StrPtr = std::unique_ptr<char[], StrFree>;
 
 template <class T, class... Args>
 T* try_new(Args&&... args)
