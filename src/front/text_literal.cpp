@@ -44,6 +44,13 @@ TextByte classify_text_byte(const char* at)
 
 namespace {
 
+// A plain byte other than the quote and the backslash: most of any text,
+// taken without classifying it.
+bool is_ordinary_byte(unsigned char c)
+{
+    return is_plain_byte(c) && c != '"' && c != '\\';
+}
+
 // What the decoding does with a byte that is neither an escape nor plain.
 int decode_special(const TextByte& b, unsigned char c, int* brace_open)
 {
@@ -118,6 +125,10 @@ int decode_text(char* text, int* brace_open)
     ++read;
     while (*read != '\0' && *read != '"') {
         unsigned char c = static_cast<unsigned char>(*read);
+        if (is_ordinary_byte(c)) {
+            *write++ = *read++;
+            continue;
+        }
         TextByte b = classify_text_byte(read);
         int length = b.length;
         if (b.kind == TEXT_ESCAPE_AT_END) {
@@ -136,9 +147,10 @@ int decode_text(char* text, int* brace_open)
         if (b.kind != TEXT_PLAIN && (length = decode_special(b, c, brace_open)) < 0) {
             return -1;
         }
-        std::memmove(write, read, static_cast<size_t>(length));
-        write += length;
-        read += length;
+        // One or two bytes: a call to memmove would cost more than the copy.
+        for (int i = 0; i < length; ++i) {
+            *write++ = *read++;
+        }
     }
     if (*read != '"') {
         report_error(726, "'\"' not found\n");
@@ -174,6 +186,10 @@ int scan_text_literal(const char* quote)
     ++read;
     while (*read != '\0' && *read != '"' && *read != '\r' && *read != '\n') {
         unsigned char c = static_cast<unsigned char>(*read);
+        if (is_ordinary_byte(c)) {
+            ++read;
+            continue;
+        }
         TextByte b = classify_text_byte(read);
         int length = b.length;
         if (b.kind == TEXT_ESCAPE_AT_END) {
