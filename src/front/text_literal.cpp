@@ -44,11 +44,24 @@ TextByte classify_text_byte(const char* at)
 
 namespace {
 
-// A plain byte other than the quote and the backslash: most of any text,
-// taken without classifying it.
-bool is_ordinary_byte(unsigned char c)
+// Plain bytes other than the quote and the backslash, by value: most of
+// any text, taken without classifying each one.
+struct ByteSet {
+    bool has[256];
+};
+
+constexpr ByteSet ordinary_bytes = [] {
+    ByteSet set{};
+    for (int c = 0; c < 256; ++c) {
+        auto byte = static_cast<unsigned char>(c);
+        set.has[c] = is_plain_byte(byte) && byte != '"' && byte != '\\';
+    }
+    return set;
+}();
+
+bool is_ordinary_byte(char c)
 {
-    return is_plain_byte(c) && c != '"' && c != '\\';
+    return ordinary_bytes.has[static_cast<unsigned char>(c)];
 }
 
 // What the decoding does with a byte that is neither an escape nor plain.
@@ -123,12 +136,14 @@ int decode_text(char* text, int* brace_open)
         return -1;
     }
     ++read;
-    while (*read != '\0' && *read != '"') {
-        unsigned char c = static_cast<unsigned char>(*read);
-        if (is_ordinary_byte(c)) {
+    for (;;) {
+        while (is_ordinary_byte(*read)) {
             *write++ = *read++;
-            continue;
         }
+        if (*read == '\0' || *read == '"') {
+            break;
+        }
+        unsigned char c = static_cast<unsigned char>(*read);
         TextByte b = classify_text_byte(read);
         int length = b.length;
         if (b.kind == TEXT_ESCAPE_AT_END) {
@@ -184,12 +199,14 @@ int scan_text_literal(const char* quote)
         return -1;
     }
     ++read;
-    while (*read != '\0' && *read != '"' && *read != '\r' && *read != '\n') {
-        unsigned char c = static_cast<unsigned char>(*read);
-        if (is_ordinary_byte(c)) {
+    for (;;) {
+        while (is_ordinary_byte(*read)) {
             ++read;
-            continue;
         }
+        if (*read == '\0' || *read == '"' || *read == '\r' || *read == '\n') {
+            break;
+        }
+        unsigned char c = static_cast<unsigned char>(*read);
         TextByte b = classify_text_byte(read);
         int length = b.length;
         if (b.kind == TEXT_ESCAPE_AT_END) {

@@ -1,6 +1,7 @@
 #include "isa/code_info.h"
 
 #include <cstring>
+#include <utility>
 
 #include "support/names.h"
 
@@ -201,13 +202,31 @@ const KeywordIndex& keyword_index()
     return index;
 }
 
-// The operator rows in table order, and which bytes begin one.
-struct OperatorIndex {
-    const CodeInfo* rows[CODE_INFO_COUNT] = {};
-    size_t lengths[CODE_INFO_COUNT] = {};
-    int count = 0;
-    bool starts[256] = {};
+// The operator rows by their first byte, longest first and in table order
+// among those of one length, so the first that matches is the one to take.
+constexpr int OPERATORS_PER_BYTE = 4;
+
+struct OperatorCandidate {
+    const CodeInfo* row;
+    size_t length;
 };
+
+struct OperatorIndex {
+    OperatorCandidate by_first[256][OPERATORS_PER_BYTE] = {};
+};
+
+void add_candidate(OperatorCandidate (&list)[OPERATORS_PER_BYTE], const CodeInfo& row)
+{
+    OperatorCandidate added{&row, std::strlen(row.text)};
+    for (OperatorCandidate& slot : list) {
+        if (slot.row == nullptr || slot.length < added.length) {
+            std::swap(slot, added);
+            if (added.row == nullptr) {
+                return;
+            }
+        }
+    }
+}
 
 const OperatorIndex& operator_index()
 {
@@ -215,14 +234,22 @@ const OperatorIndex& operator_index()
         OperatorIndex built;
         for (const CodeInfo& row : code_info) {
             if (row.type == TYPE_OPERATOR) {
-                built.rows[built.count] = &row;
-                built.lengths[built.count++] = std::strlen(row.text);
-                built.starts[static_cast<unsigned char>(row.text[0])] = true;
+                add_candidate(built.by_first[static_cast<unsigned char>(row.text[0])], row);
             }
         }
         return built;
     }();
     return index;
+}
+
+bool spells(const char* p, const OperatorCandidate& candidate)
+{
+    for (size_t i = 0; i < candidate.length; ++i) {
+        if (p[i] != candidate.row->text[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -240,21 +267,17 @@ const CodeInfo* find_keyword(const char* word, size_t len)
 
 const CodeInfo* find_operator(const char* p, size_t* length)
 {
-    const OperatorIndex& index = operator_index();
-    const CodeInfo* found = nullptr;
-    size_t found_length = 0;
-    if (!index.starts[static_cast<unsigned char>(*p)]) {
-        return nullptr;
-    }
-    for (int i = 0; i < index.count; ++i) {
-        size_t row_length = index.lengths[i];
-        if (row_length > found_length && std::strncmp(p, index.rows[i]->text, row_length) == 0) {
-            found = index.rows[i];
-            found_length = row_length;
+    for (const OperatorCandidate& candidate :
+         operator_index().by_first[static_cast<unsigned char>(*p)]) {
+        if (candidate.row == nullptr) {
+            break;
+        }
+        if (spells(p, candidate)) {
+            *length = candidate.length;
+            return candidate.row;
         }
     }
-    *length = found_length;
-    return found;
+    return nullptr;
 }
 
 bool game_has(const CodeInfo& row, int game, int u6_end_allowed)
