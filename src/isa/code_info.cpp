@@ -180,6 +180,7 @@ constexpr uint32_t KEYWORD_SLOTS = 256;  // a power of two, over three times the
 // if no earlier row has it, so the first row in table order still wins.
 struct KeywordIndex {
     const CodeInfo* slots[KEYWORD_SLOTS] = {};
+    size_t lengths[KEYWORD_SLOTS] = {};  // of the names, to pass over most misses
 };
 
 const KeywordIndex& keyword_index()
@@ -195,6 +196,7 @@ const KeywordIndex& keyword_index()
             }
             if (built.slots[slot] == nullptr) {
                 built.slots[slot] = &row;
+                built.lengths[slot] = length;
             }
         }
         return built;
@@ -259,7 +261,7 @@ const CodeInfo* find_keyword(const char* word, size_t len)
     const KeywordIndex& index = keyword_index();
     for (uint32_t slot = name_hash(word, len) % KEYWORD_SLOTS;; slot = (slot + 1) % KEYWORD_SLOTS) {
         const CodeInfo* row = index.slots[slot];
-        if (row == nullptr || names_equal_n(word, len, row->text)) {
+        if (row == nullptr || (index.lengths[slot] == len && names_equal_n(word, len, row->text))) {
             return row;
         }
     }
