@@ -180,7 +180,7 @@ constexpr uint32_t KEYWORD_SLOTS = 256;  // a power of two, over three times the
 // if no earlier row has it, so the first row in table order still wins.
 struct KeywordIndex {
     const CodeInfo* slots[KEYWORD_SLOTS] = {};
-    size_t lengths[KEYWORD_SLOTS] = {};  // of the names, to pass over most misses
+    uint8_t lengths[KEYWORD_SLOTS] = {};  // of the names, to pass over most misses
 };
 
 const KeywordIndex& keyword_index()
@@ -196,7 +196,7 @@ const KeywordIndex& keyword_index()
             }
             if (built.slots[slot] == nullptr) {
                 built.slots[slot] = &row;
-                built.lengths[slot] = length;
+                built.lengths[slot] = static_cast<uint8_t>(length);
             }
         }
         return built;
@@ -208,22 +208,24 @@ const KeywordIndex& keyword_index()
 // among those of one length, so the first that matches is the one to take.
 constexpr int OPERATORS_PER_BYTE = 4;
 
+// Small, as the tables a short compile touches should be.
 struct OperatorCandidate {
-    const CodeInfo* row;
-    size_t length;
+    uint8_t row;  // in code_info, from 1; 0 for none
+    uint8_t length;
 };
 
 struct OperatorIndex {
     OperatorCandidate by_first[256][OPERATORS_PER_BYTE] = {};
 };
 
-void add_candidate(OperatorCandidate (&list)[OPERATORS_PER_BYTE], const CodeInfo& row)
+void add_candidate(OperatorCandidate (&list)[OPERATORS_PER_BYTE], int row)
 {
-    OperatorCandidate added{&row, std::strlen(row.text)};
+    OperatorCandidate added{static_cast<uint8_t>(row + 1),
+                            static_cast<uint8_t>(std::strlen(code_info[row].text))};
     for (OperatorCandidate& slot : list) {
-        if (slot.row == nullptr || slot.length < added.length) {
+        if (slot.row == 0 || slot.length < added.length) {
             std::swap(slot, added);
-            if (added.row == nullptr) {
+            if (added.row == 0) {
                 return;
             }
         }
@@ -234,9 +236,10 @@ const OperatorIndex& operator_index()
 {
     static const OperatorIndex index = [] {
         OperatorIndex built;
-        for (const CodeInfo& row : code_info) {
-            if (row.type == TYPE_OPERATOR) {
-                add_candidate(built.by_first[static_cast<unsigned char>(row.text[0])], row);
+        for (int row = 0; row < CODE_INFO_COUNT; ++row) {
+            const char* text = code_info[row].text;
+            if (code_info[row].type == TYPE_OPERATOR) {
+                add_candidate(built.by_first[static_cast<unsigned char>(text[0])], row);
             }
         }
         return built;
@@ -246,8 +249,9 @@ const OperatorIndex& operator_index()
 
 bool spells(const char* p, const OperatorCandidate& candidate)
 {
+    const char* text = code_info[candidate.row - 1].text;
     for (size_t i = 0; i < candidate.length; ++i) {
-        if (p[i] != candidate.row->text[i]) {
+        if (p[i] != text[i]) {
             return false;
         }
     }
@@ -271,12 +275,12 @@ const CodeInfo* find_operator(const char* p, size_t* length)
 {
     for (const OperatorCandidate& candidate :
          operator_index().by_first[static_cast<unsigned char>(*p)]) {
-        if (candidate.row == nullptr) {
+        if (candidate.row == 0) {
             break;
         }
         if (spells(p, candidate)) {
             *length = candidate.length;
-            return candidate.row;
+            return &code_info[candidate.row - 1];
         }
     }
     return nullptr;

@@ -544,7 +544,7 @@ int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offs
     *closing = nullptr;
     std::unique_ptr<BlockState>& state = reader.states[reader.depth];
     if (!state) {
-        state.reset(try_new<BlockState>());
+        state.reset(try_new_unfilled<BlockState>());
     }
     if (!state) {
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(BlockState));
@@ -605,7 +605,7 @@ namespace {
 
 int parse_source(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink)
 {
-    std::unique_ptr<SourceReader> reader(try_new<SourceReader>());
+    std::unique_ptr<SourceReader> reader(try_new_unfilled<SourceReader>());
     if (!reader) {
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
         return -1;

@@ -31,6 +31,18 @@ T* try_new(Args&&... args)
     return new (std::nothrow) T(std::forward<Args>(args)...);
 }
 
+// try_new for a record with large buffers it fills before reading them:
+// members with initializers get them, plain arrays are left as they are,
+// so the pages a small script never uses are never touched.
+template <class T>
+T* try_new_unfilled()
+{
+    if (alloc_should_fail()) {
+        return nullptr;
+    }
+    return new (std::nothrow) T;
+}
+
 // A value-initialised (zero-filled) array of n elements, or null.
 template <class T>
 std::unique_ptr<T[]> try_new_array(size_t n)
