@@ -77,18 +77,25 @@ for size in $sizes; do
                  s, n, l, c, w, (w > 0 ? c / w : 0), kb / 1024, kb * 1024 / n }'
 done
 
-# A small script: CPU time per compile beyond an empty process, over many
-# runs so the clock's 10 ms steps don't matter.
+# A small script: CPU time per compile beyond an empty process. Batches of
+# 40 runs, so the clock's 10 ms steps don't matter; tolvar's and
+# /bin/true's batches take turns and the cheapest of each counts.
 small="$tmp/small.src"
 "$scriptgen" 20000 "$seed" >"$small"
-loops=$((runs * 40))
-cpu_of() {
+batch=40
+batch_cpu() {
     /usr/bin/time -f '%U %S' -o "$tmp/cpu" bash -c \
-        'for ((i = 0; i < $1; ++i)); do "${@:2}" >/dev/null 2>&1; done' _ "$loops" "$@"
+        'for ((i = 0; i < $1; ++i)); do "${@:2}" >/dev/null 2>&1; done' _ "$batch" "$@"
     awk '{ printf "%.6f", $1 + $2 }' "$tmp/cpu"
 }
-compile_cpu=$(cpu_of "$tolvar" "$small" -o "$tmp/out.bin")
-true_cpu=$(cpu_of /bin/true)
-awk -v c="$compile_cpu" -v t="$true_cpu" -v n="$loops" -v b="$(stat -c %s "$small")" \
-    'BEGIN { printf "%d-byte script: %.3f ms CPU per compile, /bin/true %.3f ms, difference %.3f ms (%d runs)\n",
-             b, c * 1000 / n, t * 1000 / n, (c - t) * 1000 / n, n }'
+compile_cpu=""
+true_cpu=""
+for ((r = 0; r < runs; ++r)); do
+    compile_cpu=$(awk -v a="$(batch_cpu "$tolvar" "$small" -o "$tmp/out.bin")" -v b="$compile_cpu" \
+        'BEGIN { printf "%.6f", (b == "" || a < b) ? a : b }')
+    true_cpu=$(awk -v a="$(batch_cpu /bin/true)" -v b="$true_cpu" \
+        'BEGIN { printf "%.6f", (b == "" || a < b) ? a : b }')
+done
+awk -v c="$compile_cpu" -v t="$true_cpu" -v n="$batch" -v b="$(stat -c %s "$small")" \
+    'BEGIN { printf "%d-byte script: %.3f ms CPU per compile, /bin/true %.3f ms, difference %.3f ms\n",
+             b, c * 1000 / n, t * 1000 / n, (c - t) * 1000 / n }'
