@@ -1,5 +1,6 @@
-// Compile throughput over scripts of growing size; the time per byte of
+// Per-stage throughput over scripts of growing size; the time per byte of
 // script should stay flat (the compile is linear in the script's size).
+// bench/run.sh measures the whole program against `wc -w`.
 //
 //   cmake --preset bench && cmake --build --preset bench
 //   ./build/bench/bench/tolvar_bench
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "codegen/generator.h"
+#include "driver/streamed_compile.h"
 #include "labels/conv_state.h"
 #include "parser/statement.h"
 #include "support/diag.h"
@@ -42,42 +44,103 @@ std::string make_script(int blocks)
     return script;
 }
 
-void BM_Compile(benchmark::State& state)
-{
-    std::string script = make_script(static_cast<int>(state.range(0)));
-    char path[] = "/tmp/tolvar-bench-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0 || write(fd, script.data(), script.size()) != static_cast<ssize_t>(script.size())) {
-        state.SkipWithError("can't write the script");
-        return;
+// The script of make_script(blocks) in a temporary file, removed with it.
+struct ScriptFile {
+    explicit ScriptFile(int blocks)
+    {
+        std::string script = make_script(blocks);
+        size = script.size();
+        int fd = mkstemp(path);
+        ok = fd >= 0 && write(fd, script.data(), size) == static_cast<ssize_t>(size);
+        if (fd >= 0) {
+            close(fd);
+        }
     }
-    close(fd);
-    FILE* quiet = std::fopen("/dev/null", "w");
-    set_diag_file(quiet);
+    ~ScriptFile() { unlink(path); }
+    ScriptFile(const ScriptFile&) = delete;
+    ScriptFile& operator=(const ScriptFile&) = delete;
+
+    char path[32] = "/tmp/tolvar-bench-XXXXXX";
+    size_t size = 0;
+    bool ok = false;
+};
+
+// Diagnostics go nowhere while it lives.
+struct Quiet {
+    Quiet() { set_diag_file(sink); }
+    ~Quiet()
+    {
+        set_diag_file(nullptr);
+        std::fclose(sink);
+    }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+    FILE* sink = std::fopen("/dev/null", "w");
+};
+
+void count_bytes(benchmark::State& state, const ScriptFile& file)
+{
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(file.size));
+}
+
+// The parse alone: the whole tree is built and kept, as the tests see it.
+void BM_Parse(benchmark::State& state)
+{
+    ScriptFile file(static_cast<int>(state.range(0)));
+    Quiet quiet;
     for (auto _ : state) {
         ConvState conv;
-        conv_init(conv);
-        if (read_source(conv, path) < 0) {
+        if (!file.ok || read_source(conv, file.path) < 0) {
             state.SkipWithError("parse failed");
             break;
         }
-        conv.buffer = try_new_array<uint8_t>(static_cast<size_t>(conv.size));
-        int32_t end = 0;
-        if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0, &end) <
-            0) {
+        benchmark::DoNotOptimize(conv.tree.get());
+    }
+    count_bytes(state, file);
+}
+
+// Generation alone, over a tree parsed once.
+void BM_Generate(benchmark::State& state)
+{
+    ScriptFile file(static_cast<int>(state.range(0)));
+    Quiet quiet;
+    ConvState conv;
+    if (!file.ok || read_source(conv, file.path) < 0) {
+        state.SkipWithError("parse failed");
+        return;
+    }
+    for (auto _ : state) {
+        conv.buffer.reset();
+        if (generate_binary(conv) < 0) {
             state.SkipWithError("generation failed");
             break;
         }
         benchmark::DoNotOptimize(conv.buffer.get());
-        conv_free(conv);
     }
-    set_diag_file(nullptr);
-    std::fclose(quiet);
-    unlink(path);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(script.size()));
+    count_bytes(state, file);
 }
 
-BENCHMARK(BM_Compile)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
+// Both stages as the command line runs them: statements generated and
+// released as they are parsed.
+void BM_StreamedCompile(benchmark::State& state)
+{
+    ScriptFile file(static_cast<int>(state.range(0)));
+    Quiet quiet;
+    for (auto _ : state) {
+        ConvState conv;
+        if (!file.ok || !compile_streamed(conv, file.path)) {
+            state.SkipWithError("compile failed");
+            break;
+        }
+        benchmark::DoNotOptimize(conv.buffer.get());
+    }
+    count_bytes(state, file);
+}
+
+BENCHMARK(BM_Parse)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Generate)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StreamedCompile)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -92,6 +92,56 @@ TEST(CodeInfo, KeywordSearchIgnoresCaseAndTellsTheD1RowsApart)
     EXPECT_EQ(find("int3"), nullptr);
 }
 
+// The keyword and operator indexes must find what a scan of the rows in
+// table order finds, for every name in any case and for near misses.
+TEST(CodeInfo, IndexedSearchesAgreeWithATableScan)
+{
+    auto scan_keyword = [](const std::string& word) -> const CodeInfo* {
+        for (const CodeInfo& row : code_info) {
+            if (names_equal_n(word.data(), word.size(), row.text)) {
+                return &row;
+            }
+        }
+        return nullptr;
+    };
+    for (const CodeInfo& row : code_info) {
+        std::string name = row.text;
+        std::string upper = name;
+        for (char& c : upper) {
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        }
+        for (const std::string& word : {name, upper, name + "x", name.substr(1), "_" + name,
+                                        name.substr(0, name.size() - 1)}) {
+            EXPECT_EQ(find_keyword(word.data(), word.size()), scan_keyword(word)) << word;
+        }
+    }
+
+    auto scan_operator = [](const char* p, size_t* length) -> const CodeInfo* {
+        const CodeInfo* found = nullptr;
+        *length = 0;
+        for (const CodeInfo& row : code_info) {
+            size_t n = std::strlen(row.text);
+            if (row.type == TYPE_OPERATOR && n > *length && std::strncmp(p, row.text, n) == 0) {
+                found = &row;
+                *length = n;
+            }
+        }
+        return found;
+    };
+    const char symbols[] = "<>=!&|+-*/:a ";
+    for (char first : std::string(symbols)) {
+        for (char second : std::string(symbols)) {
+            const char text[] = {first, second, '\0'};
+            size_t length = 99;
+            size_t scanned = 99;
+            EXPECT_EQ(find_operator(text, &length), scan_operator(text, &scanned)) << text;
+            if (scan_operator(text, &scanned) != nullptr) {
+                EXPECT_EQ(length, scanned) << text;
+            }
+        }
+    }
+}
+
 TEST(CodeInfo, NamesEqualFoldsOnlyAsciiLetters)
 {
     EXPECT_TRUE(names_equal("Label_1", "lABEL_1"));

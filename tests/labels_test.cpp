@@ -4,6 +4,7 @@
 
 #include "labels/labels.h"
 #include "support/memory.h"
+#include "support/names.h"
 #include "test_support.h"
 
 using namespace tolvar;
@@ -128,6 +129,79 @@ TEST(DataLabels, EmptyNamesAndExhaustedMemory)
     EXPECT_EQ(add_data_label(table, "abc", 0), -1);
     EXPECT_EQ(diag.take(), "ERROR(2640): memory exhausted! (size=4)\n");
     EXPECT_EQ(table.count, 0);
+}
+
+// Lookups through the hash index must find what a scan of the entries in
+// order finds, across the table's growth, for names in any letter case,
+// near misses and bytes that only look like letters.
+TEST(DataLabels, IndexFindsWhatAScanFinds)
+{
+    tolvar_test::DiagCapture diag;
+    DataLabelTable table;
+    auto scan = [&table](const std::string& name) {
+        for (int32_t i = 0; i < table.count; ++i) {
+            if (names_equal(name.c_str(), table.entries[i].label.get())) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    };
+    auto name_of = [](int i) {
+        const char* stems[] = {"topic_", "Table", "x", "_", "a\xC1", "@[", "LONG_name_of_a_label_"};
+        return stems[i % 7] + std::to_string(i / 7);
+    };
+    const int count = 1200;
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(add_data_label(table, name_of(i).c_str(), i), 1) << name_of(i);
+    }
+    for (int i = 0; i < count; ++i) {
+        std::string name = name_of(i);
+        std::string swapped = name;
+        for (char& c : swapped) {
+            c = static_cast<char>(isalpha(static_cast<unsigned char>(c)) ? c ^ 0x20 : c);
+        }
+        for (const std::string& probe :
+             {name, swapped, name + "0", name.substr(1), "`{" + name.substr(2)}) {
+            EXPECT_EQ(find_data_label(table, probe.c_str()), scan(probe)) << probe;
+        }
+        EXPECT_EQ(get_data_label(table, swapped.c_str()), i);
+    }
+    EXPECT_EQ(diag.take(), "");
+    EXPECT_EQ(add_data_label(table, "TOPIC_0", 1), -1);
+    EXPECT_EQ(add_data_label(table,
+                             "a\xC1"
+                             "0",
+                             1),
+              -1);
+    EXPECT_EQ(add_data_label(table,
+                             "a\xE1"
+                             "0",
+                             1),
+              1);  // not a letter: a new name
+    EXPECT_EQ(diag.take(),
+              "ERROR(2631): label 'TOPIC_0' is already used\n"
+              "ERROR(2631): label 'a\xC1"
+              "0' is already used\n");
+}
+
+TEST(TextLabels, IndexFindsEveryLabelAfterGrowth)
+{
+    tolvar_test::DiagCapture diag;
+    TextLabelTable table;
+    const int count = 1000;
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(add_text_label(table, text_label_name(i).c_str(), std::to_string(i).c_str()), 0);
+    }
+    for (int i = 0; i < count; ++i) {
+        std::string lower = text_label_name(i);
+        for (char& c : lower) {
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        }
+        EXPECT_EQ(find_text_label(table, lower.c_str()), i);
+        EXPECT_EQ(add_text_label(table, lower.c_str(), "\"again\""), -1);
+    }
+    EXPECT_EQ(find_text_label(table, text_label_name(count).c_str()), -1);
+    EXPECT_EQ(table.count, count);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Small pieces shared by the statement and expression emitters.
 #pragma once
 
+#include "codegen/generator.h"
 #include "isa/inst.h"
+#include "labels/labels.h"
 #include "support/diag.h"
 #include "support/settings.h"
 
@@ -26,5 +28,22 @@ inline unsigned hex_offset(int32_t position)
 {
     return static_cast<unsigned>(position);
 }
+
+// Where the emitters look labels up. With pending, a label not defined yet
+// reads as offset 0 and is recorded there.
+struct LabelLookup {
+    const DataLabelTable& table;
+    PendingLabels* pending;
+};
+
+// The offset of label name, whose 32-bit offset goes to position; -1 when
+// it is not defined (and not deferred).
+int32_t label_offset(const LabelLookup& labels, const char* name, int32_t position);
+
+// make_binary and make_binary_expr over a lookup.
+int emit_list(const Inst* list, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+              int32_t position, int32_t* end_position);
+int emit_expr(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+              int32_t position, int32_t* new_position);
 
 }  // namespace tolvar

@@ -9,7 +9,7 @@ namespace {
 int level = 0;
 
 // Sized constants and data-label references: prefix, code byte first.
-int emit_const(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
+int emit_const(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
                int32_t* position)
 {
     if (node->code == CODE_INT32) {
@@ -19,7 +19,7 @@ int emit_const(const Inst* node, const DataLabelTable& data_labels, uint8_t* buf
                          hex_offset(*position), node->type, node->code, slot_kind(node, 0));
             return -1;
         }
-        int32_t offset = get_data_label(data_labels, node->params[0].text.get());
+        int32_t offset = label_offset(labels, node->params[0].text.get(), *position + 1);
         if (offset < 0) {
             report_error(2888, "can't find label: %s\n", slot_text(node->params[0]));
             return -1;
@@ -64,7 +64,7 @@ int emit_const(const Inst* node, const DataLabelTable& data_labels, uint8_t* buf
 }
 
 // Operators, functions and variables: postfix, arguments first.
-int emit_call(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
+int emit_call(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t* position)
 {
     for (int i = 0; i < node->param_count; ++i) {
@@ -72,8 +72,8 @@ int emit_call(const Inst* node, const DataLabelTable& data_labels, uint8_t* buff
         switch (kind) {
         case TYPE_EXPR:
         case TYPE_DATA_OFFSET:
-            if (make_binary_expr(node->params[i].node.get(), data_labels, buffer, size, *position,
-                                 position) < 0) {
+            if (emit_expr(node->params[i].node.get(), labels, buffer, size, *position, position) <
+                0) {
                 report_error(kind == TYPE_EXPR ? 2936 : 2941, "can't add expr\n");
                 return -1;
             }
@@ -115,8 +115,8 @@ int emit_literal(const Inst* node, uint8_t* buffer, int32_t size, int32_t* posit
 
 }  // namespace
 
-int make_binary_expr(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer,
-                     int32_t size, int32_t position, int32_t* new_position)
+int emit_expr(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+              int32_t position, int32_t* new_position)
 {
     DepthTrace trace("make_binary_expr", level);
     if (node == nullptr) {
@@ -126,11 +126,11 @@ int make_binary_expr(const Inst* node, const DataLabelTable& data_labels, uint8_
     int result = -1;
     switch (node->type) {
     case TYPE_CONST:
-        result = emit_const(node, data_labels, buffer, size, &position);
+        result = emit_const(node, labels, buffer, size, &position);
         break;
     case TYPE_OPERATOR:
     case TYPE_FUNCTION:
-        result = emit_call(node, data_labels, buffer, size, &position);
+        result = emit_call(node, labels, buffer, size, &position);
         break;
     case TYPE_BYTE:
         result = emit_literal(node, buffer, size, &position);
@@ -144,6 +144,16 @@ int make_binary_expr(const Inst* node, const DataLabelTable& data_labels, uint8_
         *new_position = position;
     }
     return result;
+}
+
+}  // namespace tolvar
+
+namespace tolvar {
+
+int make_binary_expr(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer,
+                     int32_t size, int32_t position, int32_t* new_position)
+{
+    return emit_expr(node, LabelLookup{data_labels, nullptr}, buffer, size, position, new_position);
 }
 
 }  // namespace tolvar

@@ -1,5 +1,10 @@
 #include "codegen/generator.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
 #include "codegen/emit_support.h"
 #include "codegen/output.h"
 #include "labels/conv_state.h"
@@ -39,7 +44,7 @@ void list_node(const Inst* node)
 }
 
 // An expression parameter: the expression of its eval node, then CODE_EVAL.
-int emit_eval_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8_t* buffer,
+int emit_eval_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buffer,
                     int32_t size, int32_t* position)
 {
     const Inst* eval = node->params[i].node.get();
@@ -48,8 +53,7 @@ int emit_eval_param(const Inst* node, int i, const DataLabelTable& data_labels, 
                      node->line, hex_offset(*position), inst_name(node), i);
         return -1;
     }
-    if (make_binary_expr(eval->params[0].node.get(), data_labels, buffer, size, *position,
-                         position) < 0) {
+    if (emit_expr(eval->params[0].node.get(), labels, buffer, size, *position, position) < 0) {
         report_error(2789, "line %d: can't add expr\n", node->line);
         return -1;
     }
@@ -60,8 +64,8 @@ int emit_eval_param(const Inst* node, int i, const DataLabelTable& data_labels, 
     return 0;
 }
 
-int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8_t* buffer,
-               int32_t size, int32_t* position)
+int emit_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+               int32_t* position)
 {
     // Only the kinds handled below ever index the slots, so a count beyond
     // the four slots ends in the illegal-kind message.
@@ -74,7 +78,7 @@ int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8
         }
         return 0;
     case TYPE_LABEL: {
-        int32_t offset = get_data_label(data_labels, node->params[i].text.get());
+        int32_t offset = label_offset(labels, node->params[i].text.get(), *position);
         if (offset < 0) {
             report_error(2766, "line %d: can't find label: %s\n", node->line,
                          slot_text(node->params[i]));
@@ -93,7 +97,7 @@ int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8
         }
         return 0;
     case TYPE_EVAL:
-        return emit_eval_param(node, i, data_labels, buffer, size, position);
+        return emit_eval_param(node, i, labels, buffer, size, position);
     case TYPE_BYTE:
         if (add_byte(buffer, size, *position, node->params[i].value, position) < 0) {
             report_error(2798, "line %d: can't add byte\n", node->line);
@@ -101,15 +105,13 @@ int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8
         }
         return 0;
     case TYPE_DATA_OFFSET:
-        if (make_binary_expr(node->params[i].node.get(), data_labels, buffer, size, *position,
-                             position) < 0) {
+        if (emit_expr(node->params[i].node.get(), labels, buffer, size, *position, position) < 0) {
             report_error(2808, "line %d: can't add str32\n", node->line);
             return -1;
         }
         return 0;
     case TYPE_VARIABLE:
-        if (make_binary_expr(node->params[i].node.get(), data_labels, buffer, size, *position,
-                             position) < 0) {
+        if (emit_expr(node->params[i].node.get(), labels, buffer, size, *position, position) < 0) {
             report_error(2813, "line %d: can't add expr\n", node->line);
             return -1;
         }
@@ -123,15 +125,15 @@ int emit_param(const Inst* node, int i, const DataLabelTable& data_labels, uint8
     }
 }
 
-int emit_statement(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer,
-                   int32_t size, int32_t* position)
+int emit_statement(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+                   int32_t* position)
 {
     if (add_byte(buffer, size, *position, node->code, position) < 0) {
         report_error(2751, "line %d: can't add code\n", node->line);
         return -1;
     }
     for (int i = 0; i < node->param_count; ++i) {
-        if (emit_param(node, i, data_labels, buffer, size, position) < 0) {
+        if (emit_param(node, i, labels, buffer, size, position) < 0) {
             return -1;
         }
     }
@@ -149,7 +151,7 @@ int emit_statement(const Inst* node, const DataLabelTable& data_labels, uint8_t*
         return 0;
     }
     int32_t start = *position;
-    if (make_binary(node->sub.get(), data_labels, buffer, size, start, position) < 0) {
+    if (emit_list(node->sub.get(), labels, buffer, size, start, position) < 0) {
         report_error(2829, "line %d: make binary data: offset=%08X, '%s'\n", node->line,
                      hex_offset(start), inst_name(node));
         return -1;
@@ -179,7 +181,7 @@ int emit_data(const Inst* node, uint8_t* buffer, int32_t size, int32_t* position
     return -1;
 }
 
-int emit_node(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
+int emit_node(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t* position)
 {
     switch (node->type) {
@@ -206,7 +208,7 @@ int emit_node(const Inst* node, const DataLabelTable& data_labels, uint8_t* buff
         }
         return 0;
     case TYPE_STATEMENT:
-        return emit_statement(node, data_labels, buffer, size, position);
+        return emit_statement(node, labels, buffer, size, position);
     default:
         report_error(2840, "BUG: line %d: illegal type: offset=%08X, type=%d\n", node->line,
                      hex_offset(*position), node->type);
@@ -216,8 +218,8 @@ int emit_node(const Inst* node, const DataLabelTable& data_labels, uint8_t* buff
 
 }  // namespace
 
-int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
-                int32_t position, int32_t* end_position)
+int emit_list(const Inst* list, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+              int32_t position, int32_t* end_position)
 {
     DepthTrace trace("make_binary", level);
     if (list == nullptr) {
@@ -233,13 +235,107 @@ int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* bu
         if (verbose_level >= 1) {
             list_node(node);
         }
-        if (emit_node(node, data_labels, buffer, size, &position) < 0) {
+        if (emit_node(node, labels, buffer, size, &position) < 0) {
             return -1;
         }
     }
     *end_position = position;
     return 0;
 }
+
+int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
+                int32_t position, int32_t* end_position)
+{
+    return emit_list(list, LabelLookup{data_labels, nullptr}, buffer, size, position, end_position);
+}
+
+int make_binary_deferred(const Inst* list, const DataLabelTable& data_labels,
+                         PendingLabels& pending, uint8_t* buffer, int32_t size, int32_t position,
+                         int32_t* end_position)
+{
+    return emit_list(list, LabelLookup{data_labels, &pending}, buffer, size, position,
+                     end_position);
+}
+
+int32_t label_offset(const LabelLookup& labels, const char* name, int32_t position)
+{
+    int32_t offset = get_data_label(labels.table, name);
+    if (offset >= 0 || labels.pending == nullptr || name == nullptr || name[0] == '\0') {
+        return offset;
+    }
+    defer_label(*labels.pending, name, position);
+    return 0;
+}
+
+namespace {
+
+// Grows items to hold `more` past `used`, by doubling; false when memory
+// runs out. Only for plain records.
+template <class T>
+bool make_room(std::unique_ptr<T[]>& items, size_t used, size_t& reserved, size_t more)
+{
+    if (reserved - used >= more) {
+        return true;
+    }
+    size_t wanted = reserved == 0 ? 256 : reserved * 2;
+    while (wanted - used < more) {
+        wanted *= 2;
+    }
+    std::unique_ptr<T[]> grown = reserve_array<T>(wanted);
+    if (!grown) {
+        return false;
+    }
+    std::copy(items.get(), items.get() + used, grown.get());
+    items = std::move(grown);
+    reserved = wanted;
+    return true;
+}
+
+}  // namespace
+
+void defer_label(PendingLabels& pending, const char* name, int32_t position)
+{
+    size_t length = std::strlen(name) + 1;
+    if (!make_room(pending.items, pending.count, pending.reserved, 1) ||
+        !make_room(pending.names, pending.names_size, pending.names_reserved, length)) {
+        pending.overflowed = true;
+        return;
+    }
+    std::memcpy(pending.names.get() + pending.names_size, name, length);
+    pending.items[pending.count++] = {position, pending.names_size};
+    pending.names_size += length;
+}
+
+bool resolve_pending(const PendingLabels& pending, const DataLabelTable& data_labels,
+                     uint8_t* buffer, int32_t size)
+{
+    if (pending.overflowed) {
+        return false;
+    }
+    for (size_t i = 0; i < pending.count; ++i) {
+        const PendingLabel& item = pending.items[i];
+        int32_t offset = get_data_label(data_labels, pending.names.get() + item.name);
+        int32_t end = 0;
+        if (offset < 0 || add_int32(buffer, size, item.position, offset, &end) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+void report_generation_start()
+{
+    report_info("make binary data\n");
+}
+
+void report_generation_end()
+{
+    report_info("make binary data finished\n");
+}
+
+}  // namespace
 
 int generate_binary(ConvState& conv)
 {
@@ -248,10 +344,10 @@ int generate_binary(ConvState& conv)
         report_error(389, "memory exhausted! (size=%d)\n", conv.size);
         return -1;
     }
-    report_info("make binary data\n");
+    report_generation_start();
     int32_t bin_size = 0;
-    if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0,
-                    &bin_size) < 0) {
+    if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0, &bin_size) <
+        0) {
         report_error(-1, "make binary data\n");
         return -1;
     }
@@ -260,8 +356,17 @@ int generate_binary(ConvState& conv)
                      bin_size);
         return -1;
     }
-    report_info("make binary data finished\n");
+    report_generation_end();
     return 0;
+}
+
+void adopt_binary(ConvState& conv, std::unique_ptr<uint8_t[]> bytes, const char* messages,
+                  size_t length)
+{
+    report_generation_start();
+    std::fwrite(messages, 1, length, diag_file());
+    report_generation_end();
+    conv.buffer = std::move(bytes);
 }
 
 }  // namespace tolvar

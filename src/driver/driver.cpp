@@ -6,6 +6,7 @@
 
 #include "codegen/generator.h"
 #include "codegen/output.h"
+#include "driver/streamed_compile.h"
 #include "front/text_file.h"
 #include "parser/statement.h"
 #include "support/diag.h"
@@ -79,18 +80,20 @@ int redirect_errors(const char* path)
     return result;
 }
 
-int compile(ConvState& conv, const CommandLine& cmd, StrPtr& built_output)
+int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& built_output)
 {
     if (cmd.text != nullptr && read_text_file(conv, cmd.text) < 0) {
         report_error(-1, "read text '%s'\n", cmd.text);
         return -1;
     }
-    if (read_source(conv, cmd.source) < 0) {
-        report_error(-1, "read source '%s'\n", cmd.source);
-        return -1;
-    }
-    if (generate_binary(conv) < 0) {
-        return -1;
+    if (!compile_streamed(conv, cmd.source)) {
+        if (read_source(conv, cmd.source) < 0) {
+            report_error(-1, "read source '%s'\n", cmd.source);
+            return -1;
+        }
+        if (generate_binary(conv) < 0) {
+            return -1;
+        }
     }
 
     const char* output = cmd.output;
@@ -184,7 +187,7 @@ int tolvar_main(int argc, char** argv)
         return 1;
     }
 
-    StrPtr built_output;
+    std::unique_ptr<char[]> built_output;
     int status = compile(conv, cmd, built_output) < 0 ? 1 : 0;
     built_output.reset();
     conv_free(conv);

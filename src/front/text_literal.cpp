@@ -44,6 +44,26 @@ TextByte classify_text_byte(const char* at)
 
 namespace {
 
+// Plain bytes other than the quote and the backslash, by value: most of
+// any text, taken without classifying each one.
+struct ByteSet {
+    bool has[256];
+};
+
+constexpr ByteSet ordinary_bytes = [] {
+    ByteSet set{};
+    for (int c = 0; c < 256; ++c) {
+        auto byte = static_cast<unsigned char>(c);
+        set.has[c] = is_plain_byte(byte) && byte != '"' && byte != '\\';
+    }
+    return set;
+}();
+
+bool is_ordinary_byte(char c)
+{
+    return ordinary_bytes.has[static_cast<unsigned char>(c)];
+}
+
 // What the decoding does with a byte that is neither an escape nor plain.
 int decode_special(const TextByte& b, unsigned char c, int* brace_open)
 {
@@ -116,7 +136,13 @@ int decode_text(char* text, int* brace_open)
         return -1;
     }
     ++read;
-    while (*read != '\0' && *read != '"') {
+    for (;;) {
+        while (is_ordinary_byte(*read)) {
+            *write++ = *read++;
+        }
+        if (*read == '\0' || *read == '"') {
+            break;
+        }
         unsigned char c = static_cast<unsigned char>(*read);
         TextByte b = classify_text_byte(read);
         int length = b.length;
@@ -136,9 +162,10 @@ int decode_text(char* text, int* brace_open)
         if (b.kind != TEXT_PLAIN && (length = decode_special(b, c, brace_open)) < 0) {
             return -1;
         }
-        std::memmove(write, read, static_cast<size_t>(length));
-        write += length;
-        read += length;
+        // One or two bytes: a call to memmove would cost more than the copy.
+        for (int i = 0; i < length; ++i) {
+            *write++ = *read++;
+        }
     }
     if (*read != '"') {
         report_error(726, "'\"' not found\n");
@@ -172,7 +199,13 @@ int scan_text_literal(const char* quote)
         return -1;
     }
     ++read;
-    while (*read != '\0' && *read != '"' && *read != '\r' && *read != '\n') {
+    for (;;) {
+        while (is_ordinary_byte(*read)) {
+            ++read;
+        }
+        if (*read == '\0' || *read == '"' || *read == '\r' || *read == '\n') {
+            break;
+        }
         unsigned char c = static_cast<unsigned char>(*read);
         TextByte b = classify_text_byte(read);
         int length = b.length;

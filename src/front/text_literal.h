@@ -31,7 +31,7 @@ struct TextByte {
 inline constexpr unsigned char HANKAKU_KANA = 0xCB;
 
 // Space to 'z' and '~': stored as they stand.
-inline bool is_plain_byte(unsigned char c)
+constexpr bool is_plain_byte(unsigned char c)
 {
     return (c >= 0x20 && c <= 0x7A) || c == 0x7E;
 }

@@ -11,19 +11,33 @@ namespace tolvar {
 
 namespace {
 
-bool is_letter(char c)
+constexpr bool is_letter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-bool is_digit(char c)
+constexpr bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
 }
 
+// The bytes a word goes on with, by value: words make up most of a line.
+struct ByteSet {
+    bool has[256];
+};
+
+constexpr ByteSet word_chars = [] {
+    ByteSet set{};
+    for (int c = 0; c < 256; ++c) {
+        char byte = static_cast<char>(c);
+        set.has[c] = is_letter(byte) || is_digit(byte) || byte == '_';
+    }
+    return set;
+}();
+
 bool is_word_char(char c)
 {
-    return is_letter(c) || is_digit(c) || c == '_';
+    return word_chars.has[static_cast<unsigned char>(c)];
 }
 
 // Value of c as a digit in base, or -1.
@@ -111,22 +125,14 @@ int read_word(Token& token, const char* p, const char** next)
 // "|" or "&" is none.
 int read_operator(Token& token, const char* p, const char** next)
 {
-    const CodeInfo* found = nullptr;
-    size_t found_length = 0;
-    for (const CodeInfo& row : code_info) {
-        size_t length = std::strlen(row.text);
-        if (row.type == TYPE_OPERATOR && length > found_length &&
-            std::strncmp(p, row.text, length) == 0) {
-            found = &row;
-            found_length = length;
-        }
-    }
+    size_t length = 0;
+    const CodeInfo* found = find_operator(p, &length);
     if (found == nullptr) {
         return 0;
     }
     token.type = TYPE_OPERATOR;
     token.code = found->code;
-    *next = p + found_length;
+    *next = p + length;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "isa/code_info.h"
 
 #include <cstring>
+#include <utility>
 
 #include "support/names.h"
 
@@ -171,11 +172,115 @@ const CodeInfo* lookup_code_info(const char* name)
     return nullptr;
 }
 
+namespace {
+
+constexpr uint32_t KEYWORD_SLOTS = 256;  // a power of two, over three times the rows
+
+// Rows by folded name, built once from the table. Each name is placed only
+// if no earlier row has it, so the first row in table order still wins.
+struct KeywordIndex {
+    const CodeInfo* slots[KEYWORD_SLOTS] = {};
+    uint8_t lengths[KEYWORD_SLOTS] = {};  // of the names, to pass over most misses
+};
+
+const KeywordIndex& keyword_index()
+{
+    static const KeywordIndex index = [] {
+        KeywordIndex built;
+        for (const CodeInfo& row : code_info) {
+            size_t length = std::strlen(row.text);
+            uint32_t slot = name_hash(row.text, length) % KEYWORD_SLOTS;
+            while (built.slots[slot] != nullptr &&
+                   !names_equal_n(row.text, length, built.slots[slot]->text)) {
+                slot = (slot + 1) % KEYWORD_SLOTS;
+            }
+            if (built.slots[slot] == nullptr) {
+                built.slots[slot] = &row;
+                built.lengths[slot] = static_cast<uint8_t>(length);
+            }
+        }
+        return built;
+    }();
+    return index;
+}
+
+// The operator rows by their first byte, longest first and in table order
+// among those of one length, so the first that matches is the one to take.
+constexpr int OPERATORS_PER_BYTE = 4;
+
+// Small, as the tables a short compile touches should be.
+struct OperatorCandidate {
+    uint8_t row;  // in code_info, from 1; 0 for none
+    uint8_t length;
+};
+
+struct OperatorIndex {
+    OperatorCandidate by_first[256][OPERATORS_PER_BYTE] = {};
+};
+
+void add_candidate(OperatorCandidate (&list)[OPERATORS_PER_BYTE], int row)
+{
+    OperatorCandidate added{static_cast<uint8_t>(row + 1),
+                            static_cast<uint8_t>(std::strlen(code_info[row].text))};
+    for (OperatorCandidate& slot : list) {
+        if (slot.row == 0 || slot.length < added.length) {
+            std::swap(slot, added);
+            if (added.row == 0) {
+                return;
+            }
+        }
+    }
+}
+
+const OperatorIndex& operator_index()
+{
+    static const OperatorIndex index = [] {
+        OperatorIndex built;
+        for (int row = 0; row < CODE_INFO_COUNT; ++row) {
+            const char* text = code_info[row].text;
+            if (code_info[row].type == TYPE_OPERATOR) {
+                add_candidate(built.by_first[static_cast<unsigned char>(text[0])], row);
+            }
+        }
+        return built;
+    }();
+    return index;
+}
+
+bool spells(const char* p, const OperatorCandidate& candidate)
+{
+    const char* text = code_info[candidate.row - 1].text;
+    for (size_t i = 0; i < candidate.length; ++i) {
+        if (p[i] != text[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 const CodeInfo* find_keyword(const char* word, size_t len)
 {
-    for (const CodeInfo& row : code_info) {
-        if (names_equal_n(word, len, row.text)) {
-            return &row;
+    const KeywordIndex& index = keyword_index();
+    for (uint32_t slot = name_hash(word, len) % KEYWORD_SLOTS;; slot = (slot + 1) % KEYWORD_SLOTS) {
+        const CodeInfo* row = index.slots[slot];
+        if (row == nullptr || (index.lengths[slot] == len && names_equal_n(word, len, row->text))) {
+            return row;
+        }
+    }
+}
+
+const CodeInfo* find_operator(const char* p, size_t* length)
+{
+    for (const OperatorCandidate& candidate :
+         operator_index().by_first[static_cast<unsigned char>(*p)]) {
+        if (candidate.row == 0) {
+            break;
+        }
+        if (spells(p, candidate)) {
+            *length = candidate.length;
+            return &code_info[candidate.row - 1];
         }
     }
     return nullptr;

@@ -176,6 +176,10 @@ const CodeInfo* lookup_code_info(const char* name);
 // len bytes at word without regard to case; null when none does.
 const CodeInfo* find_keyword(const char* word, size_t len);
 
+// The longest operator the table spells at p (the first row of that length
+// in table order) with its length in *length; null when none does.
+const CodeInfo* find_operator(const char* p, size_t* length);
+
 // True when the selected game (and the `end` switch) has the row's keyword.
 bool game_has(const CodeInfo& row, int game, int u6_end_allowed);
 

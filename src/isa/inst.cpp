@@ -4,9 +4,73 @@
 
 namespace tolvar {
 
+namespace {
+
+// Storage of released nodes, kept for the next ones: a compile makes and
+// releases nodes by the hundred thousand, a statement's worth at a time.
+// Bounded, so a whole tree released at the end doesn't stay behind.
+struct NodeCache {
+    void* free;  // each holds the next in its first bytes
+    int count;
+};
+
+constexpr int NODE_CACHE_LIMIT = 4096;
+
+// Plain, so it outlives every object that may still release a node.
+NodeCache node_cache;
+
+// Empties the cache at exit; nodes released later go to the heap.
+struct NodeCacheCloser {
+    NodeCacheCloser() = default;
+    NodeCacheCloser(const NodeCacheCloser&) = delete;
+    NodeCacheCloser& operator=(const NodeCacheCloser&) = delete;
+    ~NodeCacheCloser()
+    {
+        while (node_cache.free != nullptr) {
+            void* next = *static_cast<void**>(node_cache.free);
+            ::operator delete(node_cache.free);
+            node_cache.free = next;
+        }
+        node_cache.count = NODE_CACHE_LIMIT;
+    }
+};
+
+NodeCacheCloser node_cache_closer;
+
+Inst* make_node()
+{
+    if (alloc_should_fail()) {
+        return nullptr;
+    }
+    void* storage = node_cache.free;
+    if (storage != nullptr) {
+        node_cache.free = *static_cast<void**>(storage);
+        --node_cache.count;
+    } else {
+        storage = ::operator new(sizeof(Inst), std::nothrow);
+    }
+    // Every member has its initializer: no need to clear the bytes first.
+    return storage != nullptr ? new (storage) Inst : nullptr;
+}
+
+void release_node(Inst* node)
+{
+    node->~Inst();
+    if (node_cache.count == NODE_CACHE_LIMIT) {
+        ::operator delete(node);
+        return;
+    }
+    void* storage = node;
+    *static_cast<void**>(storage) = node_cache.free;
+    node_cache.free = storage;
+    ++node_cache.count;
+}
+
+}  // namespace
+
 Inst* inst_new(int32_t line, int32_t offset, InstPtr* head, Inst* tail)
 {
-    Inst* node = try_new<Inst>();
+    Inst* node = make_node();
     if (node == nullptr) {
         report_error(752, "memory exhausted! (size=%zu)\n", sizeof(Inst));
         return nullptr;
@@ -54,7 +118,7 @@ void inst_list_free(Inst* list)
         if (node->sub) {
             todo = push_list(node->sub.release(), todo);
         }
-        delete node;
+        release_node(node);
     }
 }
 

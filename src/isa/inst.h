@@ -30,6 +30,7 @@ using InstPtr = std::unique_ptr<Inst, InstListFree>;
 //   value: TYPE_ASSIGN (0), TYPE_BYTE, TYPE_INT16
 //   text:  TYPE_TEXT (decoded text), TYPE_LABEL (label name)
 //   node:  TYPE_EVAL, TYPE_EXPR, TYPE_VARIABLE, TYPE_DATA_OFFSET
+// Param and Inst give every member an initializer: inst_new relies on it.
 struct Param {
     ItemType type = TYPE_NONE;
     int32_t value = 0;

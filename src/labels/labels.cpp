@@ -1,6 +1,7 @@
 #include "labels/labels.h"
 
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "support/diag.h"
@@ -10,52 +11,109 @@ namespace tolvar {
 
 namespace {
 
-// Grows an entry array by a fixed step, keeping its contents. The old array
-// stays in place when the new one can't be had.
-template <class Entry>
-int grow_table(std::unique_ptr<Entry[]>& entries, int32_t& capacity, int32_t count, int32_t step,
-               int code)
+uint32_t slot_of(const LabelIndex& index, const char* label, size_t length)
 {
-    if (capacity > count) {
+    return name_hash(label, length) & index.mask;
+}
+
+template <class Table>
+void index_entry(Table& table, int32_t position)
+{
+    const char* label = table.entries[position].label.get();
+    uint32_t slot = slot_of(table.index, label, std::strlen(label));
+    while (table.index.slots[slot] != 0) {
+        slot = (slot + 1) & table.index.mask;
+    }
+    table.index.slots[slot] = position + 1;
+}
+
+// Moves the entries into storage for `wanted` of them and rebuilds the
+// index to fit; false, with the table unchanged, when memory runs out.
+template <class Table>
+bool reserve_entries(Table& table, int32_t wanted)
+{
+    using Entry = std::remove_reference_t<decltype(table.entries[0])>;
+    int32_t reserved = wanted > table.reserved * 2 ? wanted : table.reserved * 2;
+    uint32_t slots = 16;
+    while (slots < 2 * static_cast<uint32_t>(reserved)) {
+        slots *= 2;
+    }
+    std::unique_ptr<Entry[]> entries = reserve_array<Entry>(static_cast<size_t>(reserved));
+    std::unique_ptr<int32_t[]> index = reserve_array<int32_t>(slots);
+    if (!entries || !index) {
+        return false;
+    }
+    for (int32_t i = 0; i < table.count; ++i) {
+        entries[i] = std::move(table.entries[i]);
+    }
+    table.entries = std::move(entries);
+    table.reserved = reserved;
+    table.index.slots = std::move(index);
+    table.index.mask = slots - 1;
+    for (int32_t i = 0; i < table.count; ++i) {
+        index_entry(table, i);
+    }
+    return true;
+}
+
+// Makes room for one more entry by one growth step.
+template <class Table>
+int grow_table(Table& table, int32_t step, int code)
+{
+    if (table.capacity > table.count) {
         return 0;
     }
-    int32_t new_capacity = capacity + step;
-    std::unique_ptr<Entry[]> grown = try_new_array<Entry>(static_cast<size_t>(new_capacity));
-    if (!grown) {
+    using Entry = std::remove_reference_t<decltype(table.entries[0])>;
+    int32_t new_capacity = table.capacity + step;
+    if (alloc_should_fail() ||
+        (new_capacity > table.reserved && !reserve_entries(table, new_capacity))) {
         report_error(code, "memory exhausted! (size=%lu)\n",
                      static_cast<unsigned long>(new_capacity) * sizeof(Entry));
         return -1;
     }
-    for (int32_t i = 0; i < count; ++i) {
-        grown[i] = std::move(entries[i]);
-    }
-    entries = std::move(grown);
-    capacity = new_capacity;
+    table.capacity = new_capacity;
     return 0;
 }
 
-template <class Entry>
-int find_label(const Entry* entries, int32_t count, const char* label, int code)
+template <class Table>
+int find_label(const Table& table, const char* label, int code)
 {
     if (label == nullptr || label[0] == '\0') {
         report_error(code, "BUG: label is NULL or empty string\n");
         return -1;
     }
-    for (int32_t i = 0; i < count; ++i) {
-        if (names_equal(label, entries[i].label.get())) {
-            return i;
+    if (table.count == 0) {
+        return -1;
+    }
+    size_t length = std::strlen(label);
+    const LabelIndex& index = table.index;
+    for (uint32_t slot = slot_of(index, label, length);; slot = (slot + 1) & index.mask) {
+        int32_t held = index.slots[slot];
+        if (held == 0) {
+            return -1;
+        }
+        if (names_equal_n(label, length, table.entries[held - 1].label.get())) {
+            return held - 1;
         }
     }
-    return -1;
+}
+
+template <class Table>
+void clear_table(Table& table)
+{
+    table.entries.reset();
+    table.capacity = 0;
+    table.count = 0;
+    table.reserved = 0;
+    table.index.slots.reset();
+    table.index.mask = 0;
 }
 
 }  // namespace
 
 void init_text_labels(TextLabelTable& table)
 {
-    table.entries.reset();
-    table.capacity = 0;
-    table.count = 0;
+    clear_table(table);
 }
 
 void free_text_labels(TextLabelTable& table)
@@ -65,7 +123,7 @@ void free_text_labels(TextLabelTable& table)
 
 int grow_text_labels(TextLabelTable& table)
 {
-    return grow_table(table.entries, table.capacity, table.count, TEXT_LABEL_GROWTH, 2486);
+    return grow_table(table, TEXT_LABEL_GROWTH, 2486);
 }
 
 int add_text_label(TextLabelTable& table, const char* label, const char* text)
@@ -95,13 +153,14 @@ int add_text_label(TextLabelTable& table, const char* label, const char* text)
         entry.label.reset();
         return -1;
     }
+    index_entry(table, table.count);
     ++table.count;
     return 0;
 }
 
 int find_text_label(const TextLabelTable& table, const char* label)
 {
-    return find_label(table.entries.get(), table.count, label, 2557);
+    return find_label(table, label, 2557);
 }
 
 const char* get_text_label(const TextLabelTable& table, const char* label)
@@ -112,9 +171,7 @@ const char* get_text_label(const TextLabelTable& table, const char* label)
 
 void init_data_labels(DataLabelTable& table)
 {
-    table.entries.reset();
-    table.capacity = 0;
-    table.count = 0;
+    clear_table(table);
 }
 
 void free_data_labels(DataLabelTable& table)
@@ -124,7 +181,7 @@ void free_data_labels(DataLabelTable& table)
 
 int grow_data_labels(DataLabelTable& table)
 {
-    return grow_table(table.entries, table.capacity, table.count, DATA_LABEL_GROWTH, 2614);
+    return grow_table(table, DATA_LABEL_GROWTH, 2614);
 }
 
 int add_data_label(DataLabelTable& table, const char* label, int32_t offset)
@@ -148,13 +205,14 @@ int add_data_label(DataLabelTable& table, const char* label, int32_t offset)
         return -1;
     }
     entry.offset = offset;
+    index_entry(table, table.count);
     ++table.count;
     return 1;
 }
 
 int find_data_label(const DataLabelTable& table, const char* label)
 {
-    return find_label(table.entries.get(), table.count, label, 2654);
+    return find_label(table, label, 2654);
 }
 
 int32_t get_data_label(const DataLabelTable& table, const char* label)

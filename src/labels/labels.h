@@ -1,8 +1,9 @@
 // The two label tables of a compile: text labels (from the text file) to
 // texts, and data labels (defined in the script) to output offsets.
 //
-// Both are arrays in insertion order with a linear lookup that ignores
-// letter case; they grow in fixed steps and refuse a repeated name.
+// Both are arrays in insertion order that grow in fixed steps and refuse a
+// repeated name, with a hash index beside them for lookups that ignore
+// letter case.
 #pragma once
 
 #include <cstdint>
@@ -12,15 +13,28 @@
 
 namespace tolvar {
 
+// Open addressing over entry positions, keyed by the folded name. It has
+// at least twice as many slots as the table has reserved entries, so a
+// probe always ends at an empty slot.
+struct LabelIndex {
+    std::unique_ptr<int32_t[]> slots;  // entry position + 1; 0 is empty
+    uint32_t mask = 0;                 // slot count - 1; 0 while there are none
+};
+
 struct TextLabel {
     StrPtr label;
     StrPtr text;  // as written in the text file, quotes included
 };
 
+// capacity grows by the fixed step, one allocation each for the failure
+// hook and the messages; the storage under it (reserved) doubles, so a
+// long run of additions copies each entry only a few times.
 struct TextLabelTable {
     std::unique_ptr<TextLabel[]> entries;
     int32_t capacity = 0;
     int32_t count = 0;
+    int32_t reserved = 0;
+    LabelIndex index;
 };
 
 struct DataLabel {
@@ -32,6 +46,8 @@ struct DataLabelTable {
     std::unique_ptr<DataLabel[]> entries;
     int32_t capacity = 0;
     int32_t count = 0;
+    int32_t reserved = 0;
+    LabelIndex index;
 };
 
 inline constexpr int32_t TEXT_LABEL_GROWTH = 256;

@@ -53,21 +53,16 @@ int eval_body(TokenCursor& cur, InstPtr& result)
     return 0;
 }
 
-int expr_op_body(TokenCursor& cur, InstPtr& result)
+// Operators and the operands after them; first is the operand before the
+// first operator, which c stands at. Apart so that the common single
+// operand doesn't pay for the operand arrays.
+int operator_chain(TokenCursor& cur, TokenCursor& c, InstPtr first, InstPtr& result)
 {
     InstPtr operands[MAX_EXPR_OPERANDS];
     InstPtr operators[MAX_EXPR_OPERANDS - 1];
-    int n = 0;
-    TokenCursor c = cur;
-    for (;;) {
-        if (parse_expr(c, operands[n]) < 0) {
-            report_error(1634, "line %d: parse expr error\n", c.line);
-            return -1;
-        }
-        ++n;
-        if (!token_at(c, TYPE_OPERATOR)) {
-            break;
-        }
+    operands[0] = std::move(first);
+    int n = 1;
+    do {
         if (n == MAX_EXPR_OPERANDS) {
             report_error(1629, "BUG: line %d: too many expr\n", c.line);
             return -1;
@@ -83,16 +78,35 @@ int expr_op_body(TokenCursor& cur, InstPtr& result)
         op->params[1].type = TYPE_EXPR;
         ++c.pos;
         c.offset += 1;
-    }
+        if (parse_expr(c, operands[n]) < 0) {
+            report_error(1634, "line %d: parse expr error\n", c.line);
+            return -1;
+        }
+        ++n;
+    } while (token_at(c, TYPE_OPERATOR));
     InstPtr root;
-    if (n == 1) {
-        root = std::move(operands[0]);
-    } else if (make_op_hier(root, operands, operators, 0, n - 1) < 0) {
+    if (make_op_hier(root, operands, operators, 0, n - 1) < 0) {
         report_error(1664, "line %d: can't make op hierarchy: start=%d, end=%d\n", c.line, 0,
                      n - 1);
         return -1;
     }
     result = std::move(root);
+    cur = c;
+    return 0;
+}
+
+int expr_op_body(TokenCursor& cur, InstPtr& result)
+{
+    TokenCursor c = cur;
+    InstPtr first;
+    if (parse_expr(c, first) < 0) {
+        report_error(1634, "line %d: parse expr error\n", c.line);
+        return -1;
+    }
+    if (token_at(c, TYPE_OPERATOR)) {
+        return operator_chain(cur, c, std::move(first), result);
+    }
+    result = std::move(first);
     cur = c;
     return 0;
 }

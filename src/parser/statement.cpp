@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "front/line_reader.h"
 #include "front/text_literal.h"
@@ -36,6 +37,7 @@ struct SourceReader {
     ConvState* conv = nullptr;
     int32_t line = 0;
     int depth = 0;  // if/else bodies open around the block being read
+    const StatementSink* sink = nullptr;
     std::unique_ptr<BlockState> states[MAX_IF_DEPTH + 1];
 };
 
@@ -512,6 +514,10 @@ int block_lines(Block& block, int64_t* offset_out)
         if (ls.current != nullptr) {
             ls.tail = ls.current;
             ls.current = nullptr;
+            if (block.reader.sink != nullptr && block.code == 0) {
+                // The tail stays: messages of later lines name its line.
+                hand_over_statements(*block.reader.sink, *ls.head, ls.tail, 0);
+            }
         }
         switch (next_line(block)) {
         case STEP_FAILED:
@@ -538,7 +544,7 @@ int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offs
     *closing = nullptr;
     std::unique_ptr<BlockState>& state = reader.states[reader.depth];
     if (!state) {
-        state.reset(try_new<BlockState>());
+        state.reset(try_new_unfilled<BlockState>());
     }
     if (!state) {
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(BlockState));
@@ -597,15 +603,16 @@ int set_line_options(int32_t line, const char* rest)
 
 namespace {
 
-int parse_source(ConvState& conv, FILE* stream, const char* name)
+int parse_source(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink)
 {
-    std::unique_ptr<SourceReader> reader(try_new<SourceReader>());
+    std::unique_ptr<SourceReader> reader(try_new_unfilled<SourceReader>());
     if (!reader) {
         report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
         return -1;
     }
     line_reader_open(reader->lines, stream);
     reader->conv = &conv;
+    reader->sink = sink;
     Inst* top_closing = nullptr;
     int64_t size = 0;
     if (parse_src(*reader, &conv.tree, 0, &size, 0, &top_closing) < 0) {
@@ -639,13 +646,30 @@ int read_source(ConvState& conv, const char* path)
         report_error(580, "can't open '%s'\n", path);
         return -1;
     }
-    return parse_source(conv, stream.get(), path);
+    return parse_source(conv, stream.get(), path, nullptr);
 }
 
 int read_source_stream(ConvState& conv, FILE* stream, const char* name)
 {
     report_info("read source code from '%s'\n", name);
-    return parse_source(conv, stream, name);
+    return parse_source(conv, stream, name, nullptr);
+}
+
+void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* keep, int64_t end)
+{
+    while (list && list.get() != keep) {
+        InstPtr statement(list.release());
+        list.reset(statement->next);
+        statement->next = nullptr;
+        sink.take(sink.context, std::move(statement), list ? list->offset : end);
+    }
+}
+
+int read_source_handing_over(ConvState& conv, FILE* stream, const char* name,
+                             const StatementSink& sink)
+{
+    report_info("read source code from '%s'\n", name);
+    return parse_source(conv, stream, name, &sink);
 }
 
 }  // namespace tolvar

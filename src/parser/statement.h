@@ -6,9 +6,19 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "isa/inst.h"
+
 namespace tolvar {
 
 struct ConvState;
+
+// Takes the top-level statements of a parse in order, each as soon as no
+// later line can change it, and owns it from then on. Its bytes end at
+// `end`, the offset the next statement begins at.
+struct StatementSink {
+    void (*take)(void* context, InstPtr statement, int64_t end);
+    void* context;
+};
 
 inline constexpr int MAX_LINE_TOKENS = 256;
 inline constexpr int MAX_IF_DEPTH = 1000;
@@ -20,6 +30,16 @@ int read_source(ConvState& conv, const char* path);
 // The same from an open stream (a script in memory, say); name is what the
 // messages call it.
 int read_source_stream(ConvState& conv, FILE* stream, const char* name);
+
+// Hands the statements of list before keep (all of them when keep is null)
+// to sink in order; the last one handed over ends at end when keep is null.
+void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* keep, int64_t end);
+
+// read_source_stream that hands every top-level statement but the last to
+// sink instead of keeping it in conv.tree. Messages and results are those
+// of read_source_stream.
+int read_source_handing_over(ConvState& conv, FILE* stream, const char* name,
+                             const StatementSink& sink);
 
 // The `.option` directive: applies the option words in rest. 0 or -1.
 int set_line_options(int32_t line, const char* rest);

@@ -73,20 +73,9 @@ void report_plain(const char* fmt, ...)
     va_end(args);
 }
 
-DepthTrace::DepthTrace(const char* name, const char* end, int& depth) : end_name(end), level(depth)
+void trace_depth(const char* name, int level, bool start)
 {
-    ++level;
-    if (verbose_level >= 2) {
-        report_info("%s: level=%d START\n", name, level);
-    }
-}
-
-DepthTrace::~DepthTrace()
-{
-    if (verbose_level >= 2) {
-        report_info("%s: level=%d END\n", end_name, level);
-    }
-    --level;
+    report_info("%s: level=%d %s\n", name, level, start ? "START" : "END");
 }
 
 }  // namespace tolvar

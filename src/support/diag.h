@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "support/settings.h"
+
 namespace tolvar {
 
 enum DiagKind {
@@ -26,10 +28,26 @@ void report_plain(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // a call, with its START and END trace lines at verbose level 2. The END
 // line follows any error the call printed. end_name differs from name only
 // where the trace has always spelled the two lines differently.
+// Prints a START or END line of a DepthTrace.
+void trace_depth(const char* name, int level, bool start);
+
 struct DepthTrace {
     DepthTrace(const char* name, int& depth) : DepthTrace(name, name, depth) {}
-    DepthTrace(const char* name, const char* end_name, int& depth);
-    ~DepthTrace();
+    // Inline: a compile enters a traced call for nearly every node.
+    DepthTrace(const char* name, const char* end, int& depth) : end_name(end), level(depth)
+    {
+        ++level;
+        if (verbose_level >= 2) {
+            trace_depth(name, level, true);
+        }
+    }
+    ~DepthTrace()
+    {
+        if (verbose_level >= 2) {
+            trace_depth(end_name, level, false);
+        }
+        --level;
+    }
     DepthTrace(const DepthTrace&) = delete;
     DepthTrace& operator=(const DepthTrace&) = delete;
 

@@ -28,6 +28,16 @@ bool alloc_should_fail()
     return count_down(alloc_countdown);
 }
 
+long alloc_failure_countdown()
+{
+    return alloc_countdown;
+}
+
+long io_failure_countdown()
+{
+    return io_countdown;
+}
+
 void set_io_failure(long countdown)
 {
     io_countdown = countdown;

@@ -10,6 +10,10 @@ void set_alloc_failure(long countdown);
 // True when the failure injection says this allocation must fail.
 bool alloc_should_fail();
 
+// The countdowns as they stand, to set again for a second run of a stage.
+long alloc_failure_countdown();
+long io_failure_countdown();
+
 // The same for the calls that read the inputs and write the outputs.
 void set_io_failure(long countdown);
 bool io_should_fail();

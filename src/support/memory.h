@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -15,7 +16,11 @@
 
 namespace tolvar {
 
-using StrPtr = std::unique_ptr<char[]>;
+// Gives back a string made by str_copy.
+struct StrFree {
+    void operator()(char* text) const noexcept;
+};
+using StrPtr = std::unique_ptr<char[], StrFree>;
 
 template <class T, class... Args>
 T* try_new(Args&&... args)
@@ -24,6 +29,18 @@ T* try_new(Args&&... args)
         return nullptr;
     }
     return new (std::nothrow) T(std::forward<Args>(args)...);
+}
+
+// try_new for a record with large buffers it fills before reading them:
+// members with initializers get them, plain arrays are left as they are,
+// so the pages a small script never uses are never touched.
+template <class T>
+T* try_new_unfilled()
+{
+    if (alloc_should_fail()) {
+        return nullptr;
+    }
+    return new (std::nothrow) T;
 }
 
 // A value-initialised (zero-filled) array of n elements, or null.
@@ -45,6 +62,21 @@ std::unique_ptr<T[]> try_new_uninitialized(size_t n)
         return nullptr;
     }
     return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
+}
+
+// Storage reserved ahead of a logical allocation that has already asked
+// alloc_should_fail(): asking again would shift the failure hook's count.
+// A value-initialised array of n elements, or null.
+template <class T>
+std::unique_ptr<T[]> reserve_array(size_t n)
+{
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+}
+
+// The same for bytes left as they are: pages never written cost nothing.
+inline std::unique_ptr<uint8_t[]> reserve_bytes(size_t n)
+{
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
 }
 
 // A NUL-terminated copy of the first len bytes of s, or null.

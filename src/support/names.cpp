@@ -14,6 +14,15 @@ bool names_equal_n(const char* a, size_t a_len, const char* b)
     return b[a_len] == '\0';
 }
 
+uint32_t name_hash(const char* name, size_t len)
+{
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (size_t i = 0; i < len; ++i) {
+        hash = (hash ^ static_cast<unsigned char>(fold_letter(name[i]))) * 16777619u;
+    }
+    return hash;
+}
+
 bool names_equal(const char* a, const char* b)
 {
     return names_equal_n(a, std::strlen(a), b);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tolvar {
 
@@ -15,5 +16,9 @@ inline char fold_letter(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
+
+// A hash of the first len bytes of name, folded as names_equal folds them,
+// so that names that compare equal hash alike.
+uint32_t name_hash(const char* name, size_t len);
 
 }  // namespace tolvar

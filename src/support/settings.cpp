@@ -27,6 +27,31 @@ void settings_reset()
 
 namespace {
 
+int* const all_settings[] = {&game_type,        &verbose_level, &allow_ja_text, &allow_u6_end,
+                             &endif_without_if, &implicit_decl, &implicit_eval, &implicit_int32};
+static_assert(sizeof all_settings / sizeof all_settings[0] ==
+              sizeof(SettingsState::values) / sizeof(int));
+
+}  // namespace
+
+SettingsState settings_save()
+{
+    SettingsState state{};
+    for (size_t i = 0; i < sizeof all_settings / sizeof all_settings[0]; ++i) {
+        state.values[i] = *all_settings[i];
+    }
+    return state;
+}
+
+void settings_restore(const SettingsState& state)
+{
+    for (size_t i = 0; i < sizeof all_settings / sizeof all_settings[0]; ++i) {
+        *all_settings[i] = state.values[i];
+    }
+}
+
+namespace {
+
 struct SwitchOption {
     const char* name;
     int* setting;

@@ -24,6 +24,13 @@ extern int implicit_int32;    // a data-label parameter may leave out `int32`
 // Back to the defaults (used at start-up and by the tests).
 void settings_reset();
 
+// Every setting, to put back after a run that `.option` lines may change.
+struct SettingsState {
+    int values[8];
+};
+SettingsState settings_save();
+void settings_restore(const SettingsState& state);
+
 // Applies the switch option named by the length bytes at name ("--se",
 // "--implicit-eval", ...). With from_script only the options a `.option`
 // line may give count. Returns false when the name is none of them.

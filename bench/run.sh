@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The compiler's speed against the speed of reading the same file: builds
+# the release preset, generates scripts of the given sizes, and prints for
+# each the compile time, the time of `wc -w` on the same file, their ratio
+# and the compiler's peak memory; then the CPU time a 20 KB script costs
+# beyond starting /bin/true.
+#
+#   bench/run.sh [--sizes "1 4 10"] [--runs N] [--seed N]
+#
+# Sizes are in MB (10^6 bytes). Times are the best of N runs. Needs
+# /usr/bin/time (Debian package 'time') for the peak memory.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export LC_ALL=C
+
+sizes="1 4 10"
+runs=5
+seed=1
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --sizes) sizes="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --seed) seed="$2"; shift 2 ;;
+    *) echo "usage: bench/run.sh [--sizes \"1 4 10\"] [--runs N] [--seed N]" >&2; exit 2 ;;
+    esac
+done
+if [ ! -x /usr/bin/time ]; then
+    echo "bench: /usr/bin/time not found; install Debian's package 'time'" >&2
+    exit 1
+fi
+
+cmake --preset release >/dev/null
+cmake --build --preset release --target tolvar tolvar_scriptgen >/dev/null
+tolvar=build/release/tolvar
+scriptgen=build/release/tolvar_scriptgen
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# Seconds of the fastest of $runs runs of the command.
+best_time() {
+    local best="" start end
+    for ((i = 0; i < runs; ++i)); do
+        start=$EPOCHREALTIME
+        "$@" >/dev/null 2>&1
+        end=$EPOCHREALTIME
+        best=$(awk -v a="$start" -v b="$end" -v best="$best" \
+            'BEGIN { t = b - a; if (best == "" || t < best) best = t; printf "%.6f", best }')
+    done
+    echo "$best"
+}
+
+# Compiles the script once for its exit status and peak memory (KB).
+peak_kb() {
+    /usr/bin/time -f '%x %M' -o "$tmp/usage" "$tolvar" "$1" -o "$tmp/out.bin" >/dev/null 2>&1 || true
+    read -r status kb <"$tmp/usage"
+    if [ "$status" != 0 ]; then
+        echo "bench: tolvar failed on $1 (exit status $status)" >&2
+        exit 1
+    fi
+    echo "$kb"
+}
+
+echo "cores: $(nproc)"
+printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
+    size_MB bytes labels compile_s wc_s ratio peak_MB peak/size
+for size in $sizes; do
+    bytes=$(awk -v mb="$size" 'BEGIN { printf "%d", mb * 1000000 }')
+    script="$tmp/script-$size.src"
+    "$scriptgen" "$bytes" "$seed" >"$script"
+    actual=$(stat -c %s "$script")
+    labels=$(grep -c -E '^[A-Za-z_0-9]+:' "$script" || true)
+    kb=$(peak_kb "$script")
+    compile=$(best_time "$tolvar" "$script" -o "$tmp/out.bin")
+    words=$(best_time wc -w "$script")
+    awk -v s="$size" -v n="$actual" -v l="$labels" -v c="$compile" -v w="$words" -v kb="$kb" \
+        'BEGIN { printf "%8s %10d %7d %10.4f %10.4f %7.2f %9.1f %7.2f\n",
+                 s, n, l, c, w, (w > 0 ? c / w : 0), kb / 1024, kb * 1024 / n }'
+done
+
+# A small script: CPU time per compile beyond an empty process. Batches of
+# 40 runs, so the clock's 10 ms steps don't matter; tolvar's and
+# /bin/true's batches take turns and the cheapest of each counts.
+small="$tmp/small.src"
+"$scriptgen" 20000 "$seed" >"$small"
+batch=40
+batch_cpu() {
+    /usr/bin/time -f '%U %S' -o "$tmp/cpu" bash -c \
+        'for ((i = 0; i < $1; ++i)); do "${@:2}" >/dev/null 2>&1; done' _ "$batch" "$@"
+    awk '{ printf "%.6f", $1 + $2 }' "$tmp/cpu"
+}
+compile_cpu=""
+true_cpu=""
+for ((r = 0; r < runs; ++r)); do
+    compile_cpu=$(awk -v a="$(batch_cpu "$tolvar" "$small" -o "$tmp/out.bin")" -v b="$compile_cpu" \
+        'BEGIN { printf "%.6f", (b == "" || a < b) ? a : b }')
+    true_cpu=$(awk -v a="$(batch_cpu /bin/true)" -v b="$true_cpu" \
+        'BEGIN { printf "%.6f", (b == "" || a < b) ? a : b }')
+done
+awk -v c="$compile_cpu" -v t="$true_cpu" -v n="$batch" -v b="$(stat -c %s "$small")" \
+    'BEGIN { printf "%d-byte script: %.3f ms CPU per compile, /bin/true %.3f ms, difference %.3f ms\n",
+             b, c * 1000 / n, t * 1000 / n, (c - t) * 1000 / n }'
