@@ -2,8 +2,9 @@
 # The compiler's speed against the speed of reading the same file: builds
 # the release preset, generates scripts of the given sizes, and prints for
 # each the compile time, the time of `wc -w` on the same file, their ratio
-# and the compiler's peak memory; then the CPU time a 20 KB script costs
-# beyond starting /bin/true.
+# and the compiler's peak memory; the same for decompiling each script's
+# byte-code (checked to compile back to it); then the CPU time a 20 KB
+# script costs beyond starting /bin/true.
 #
 #   bench/run.sh [--sizes "1 4 10"] [--runs N] [--seed N]
 #
@@ -30,8 +31,9 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target tolvar tolvar_scriptgen >/dev/null
+cmake --build --preset release --target tolvar tolvar-decompile tolvar_scriptgen >/dev/null
 tolvar=build/release/tolvar
+decompile=build/release/tolvar-decompile
 scriptgen=build/release/tolvar_scriptgen
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -49,15 +51,21 @@ best_time() {
     echo "$best"
 }
 
-# Compiles the script once for its exit status and peak memory (KB).
+# Runs the command once for its exit status and peak memory (KB).
 peak_kb() {
-    /usr/bin/time -f '%x %M' -o "$tmp/usage" "$tolvar" "$1" -o "$tmp/out.bin" >/dev/null 2>&1 || true
+    /usr/bin/time -f '%x %M' -o "$tmp/usage" "$@" >/dev/null 2>&1 || true
     read -r status kb <"$tmp/usage"
     if [ "$status" != 0 ]; then
-        echo "bench: tolvar failed on $1 (exit status $status)" >&2
+        echo "bench: $1 failed on $2 (exit status $status)" >&2
         exit 1
     fi
     echo "$kb"
+}
+
+row() {
+    awk -v s="$1" -v n="$2" -v l="$3" -v c="$4" -v w="$5" -v kb="$6" \
+        'BEGIN { printf "%8s %10d %7s %10.4f %10.4f %7.2f %9.1f %7.2f\n",
+                 s, n, l, c, w, (w > 0 ? c / w : 0), kb / 1024, kb * 1024 / n }'
 }
 
 echo "cores: $(nproc)"
@@ -69,12 +77,27 @@ for size in $sizes; do
     "$scriptgen" "$bytes" "$seed" >"$script"
     actual=$(stat -c %s "$script")
     labels=$(grep -c -E '^[A-Za-z_0-9]+:' "$script" || true)
-    kb=$(peak_kb "$script")
+    kb=$(peak_kb "$tolvar" "$script" -o "$tmp/out-$size.bin")
     compile=$(best_time "$tolvar" "$script" -o "$tmp/out.bin")
     words=$(best_time wc -w "$script")
-    awk -v s="$size" -v n="$actual" -v l="$labels" -v c="$compile" -v w="$words" -v kb="$kb" \
-        'BEGIN { printf "%8s %10d %7d %10.4f %10.4f %7.2f %9.1f %7.2f\n",
-                 s, n, l, c, w, (w > 0 ? c / w : 0), kb / 1024, kb * 1024 / n }'
+    row "$size" "$actual" "$labels" "$compile" "$words" "$kb"
+done
+
+echo "decompiling the byte-code of each script:"
+printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
+    size_MB bytes labels decomp_s wc_s ratio peak_MB peak/size
+for size in $sizes; do
+    binary="$tmp/out-$size.bin"
+    kb=$(peak_kb "$decompile" "$binary" -o "$tmp/back.src")
+    "$tolvar" "$tmp/back.src" -o "$tmp/back.bin" >/dev/null 2>&1
+    if ! cmp -s "$binary" "$tmp/back.bin"; then
+        echo "bench: the decompiled $size MB script does not give its bytes back" >&2
+        exit 1
+    fi
+    labels=$(grep -c -E '^L_[0-9A-F]+:' "$tmp/back.src" || true)
+    time_s=$(best_time "$decompile" "$binary" -o "$tmp/back.src")
+    words=$(best_time wc -w "$binary")
+    row "$size" "$(stat -c %s "$binary")" "$labels" "$time_s" "$words" "$kb"
 done
 
 # A small script: CPU time per compile beyond an empty process. Batches of

@@ -333,10 +333,24 @@ bool decode_parts(Parts& parts, int i, int32_t pos)
     }
 }
 
-bool is_text_byte(unsigned char c)
+// The stored bytes a literal writes as they stand or with an escape.
+constexpr bool is_text_byte(unsigned char c)
 {
     return c == '\t' || c == '\n' || is_plain_byte(c);
 }
+
+// The same as a table: runs of text are most of a script's bytes.
+struct TextByteTable {
+    bool text[256] = {};
+    constexpr TextByteTable()
+    {
+        for (int c = 0; c < 256; ++c) {
+            text[c] = is_text_byte(static_cast<unsigned char>(c));
+        }
+    }
+};
+
+constexpr TextByteTable TEXT_BYTES;
 
 // The end of the region that opens at pos, or -1 when it does not close
 // before a byte a region can't hold, or holds a stop.
@@ -368,16 +382,17 @@ int32_t region_end(const ByteCode& code, int32_t pos, const uint8_t* marks, uint
 
 int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask)
 {
+    const uint8_t* b = code.bytes;
     int32_t i = offset;
     while (i < code.size) {
         if (i > offset && stops_at(marks, stop_mask, i)) {
             break;
         }
-        uint8_t c = code.bytes[i];
-        if (is_text_byte(c)) {
+        if (TEXT_BYTES.text[b[i]]) {
             ++i;
             continue;
         }
+        uint8_t c = b[i];
         int32_t end = c == '{' ? region_end(code, i, marks, stop_mask) : -1;
         if (end < 0) {
             break;

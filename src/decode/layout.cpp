@@ -1,5 +1,8 @@
 #include "decode/layout.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "decode/printer.h"
 #include "isa/code_info.h"
 #include "support/diag.h"
@@ -17,10 +20,16 @@ constexpr int MAX_IF_NESTING = 1000;
 // not reach; two more passes give those their labels.
 constexpr int MAX_TILING_PASSES = 3;
 
+// Offsets that a pass marked anew.
+using NewMarks = Growable<int32_t>;
+
 struct Context {
     const ByteCode& code;
     Layout& layout;
-    DecodedStatement& st;  // scratch
+    DecodedStatement& st;       // scratch
+    bool marking = true;        // references get their marks
+    NewMarks* fresh = nullptr;  // where new marks are listed, when asked
+    bool failed = false;        // out of memory (the message is printed)
 };
 
 uint8_t* marks_of(Context& cx)
@@ -33,22 +42,23 @@ bool is_jump(const DecodedStatement& st)
     return st.row->code == CODE_JUMP;
 }
 
-// Marks what the statement refers to; true when a mark was new.
-bool mark_refs(Context& cx, const DecodedStatement& st)
+// Marks what the statement refers to, and lists the offsets whose marks
+// are new.
+void mark_refs(Context& cx, const DecodedStatement& st)
 {
     int32_t refs[MAX_REFS];
-    int count = statement_refs(st, refs, MAX_REFS);
-    bool added = false;
+    int count = cx.marking ? statement_refs(st, refs, MAX_REFS) : 0;
     for (int i = 0; i < count; ++i) {
         if (refs[i] < 0 || refs[i] > cx.code.size) {
             continue;
         }
         uint8_t mark = MARK_WANTED | (is_jump(st) ? MARK_CODE_ENTRY : MARK_DATA_ENTRY);
         uint8_t& slot = marks_of(cx)[refs[i]];
-        added = added || (slot & mark) != mark;
+        if ((slot & mark) != mark && cx.fresh != nullptr) {
+            cx.failed = cx.failed || !growable_push(*cx.fresh, refs[i]);
+        }
         slot |= mark;
     }
-    return added;
 }
 
 // A text at pos as a script writes it in code: a text line, or .data when
@@ -61,35 +71,45 @@ Item text_item(Context& cx, int32_t pos, int32_t min_data_text)
     bool label_inside = end > pos && (marks_of(cx)[end] & MARK_WANTED) != 0;
     if (end < code.size && code.bytes[end] == 0 && !label_inside && end - pos >= min_data_text &&
         literal_length(code, pos, end - pos) <= limit) {
-        return Item{pos, end + 1 - pos, ITEM_DATA_TEXT};
+        return Item{pos, end + 1 - pos, ITEM_DATA_TEXT, false, false};
     }
-    return Item{pos, end - pos, ITEM_TEXT};
+    return Item{pos, end - pos, ITEM_TEXT, false, false};
+}
+
+// Where walks start: jump targets first, then what follows a jump. Code
+// after a jump is often reached in ways the byte-code does not show (an
+// answer to a keyword, say); walked last, it stops where a data table
+// turned up meanwhile.
+struct WalkQueue {
+    Growable<int32_t> targets;
+    Growable<int32_t> after_jumps;
+    bool failed = false;
+};
+
+void queue(Growable<int32_t>& list, int32_t offset, int32_t size, bool& failed)
+{
+    failed = failed || (offset >= 0 && offset < size && !growable_push(list, offset));
 }
 
 // Follows control flow from one entry, marking where statements begin.
-void walk_from(Context& cx, int32_t pos, Growable<int32_t>& entries, bool& failed)
+void walk_from(Context& cx, int32_t pos, WalkQueue& queued)
 {
     uint8_t* marks = marks_of(cx);
     while (pos < cx.code.size && (marks[pos] & (MARK_VISITED | MARK_DATA_ENTRY)) == 0) {
         Item text = text_item(cx, pos, 0);
         int32_t length = text.length;
-        bool stop = false;
         if (length == 0) {
             if (!decode_statement(cx.code, pos, cx.st)) {
                 return;
             }
             length = cx.st.length;
             mark_refs(cx, cx.st);
-            int32_t refs[MAX_REFS];
-            int count = statement_refs(cx.st, refs, MAX_REFS);
-            for (int i = 0; is_jump(cx.st) && i < count && !failed; ++i) {
-                failed = refs[i] >= 0 && refs[i] < cx.code.size && !growable_push(entries, refs[i]);
-            }
-            stop = is_jump(cx.st);
         }
         marks[pos] |= MARK_VISITED;
         pos += length;
-        if (stop) {
+        if (text.length == 0 && is_jump(cx.st)) {
+            queue(queued.targets, cx.st.params[0].value, cx.code.size, queued.failed);
+            queue(queued.after_jumps, pos, cx.code.size, queued.failed);
             return;
         }
     }
@@ -97,14 +117,19 @@ void walk_from(Context& cx, int32_t pos, Growable<int32_t>& entries, bool& faile
 
 int walk(Context& cx)
 {
-    Growable<int32_t> entries;
-    entries.memory_code = 4022;
-    bool failed = cx.code.size > 0 && !growable_push(entries, 0);
+    WalkQueue queued;
+    queued.targets.memory_code = 4022;
+    queued.after_jumps.memory_code = 4022;
+    queue(queued.targets, 0, cx.code.size, queued.failed);
     marks_of(cx)[0] |= MARK_CODE_ENTRY;
-    while (!failed && entries.count > 0) {
-        walk_from(cx, entries.items[--entries.count], entries, failed);
+    while (!queued.failed) {
+        Growable<int32_t>& list = queued.targets.count > 0 ? queued.targets : queued.after_jumps;
+        if (list.count == 0) {
+            break;
+        }
+        walk_from(cx, list.items[--list.count], queued);
     }
-    return failed ? -1 : 0;
+    return queued.failed ? -1 : 0;
 }
 
 // True when control flow reached a statement start inside [pos, end).
@@ -126,15 +151,15 @@ Item code_item(Context& cx, int32_t pos)
     }
     if (decode_statement(cx.code, pos, cx.st) &&
         ((marks_of(cx)[pos] & MARK_VISITED) != 0 || !covers_visited(cx, pos, pos + cx.st.length))) {
-        return Item{pos, cx.st.length, ITEM_STATEMENT};
+        return Item{pos, cx.st.length, ITEM_STATEMENT, false, false};
     }
-    return Item{pos, 1, ITEM_RAW};
+    return Item{pos, 1, ITEM_RAW, false, false};
 }
 
 Item data_item(Context& cx, int32_t pos)
 {
     if (cx.code.bytes[pos] == CODE_ENDDATA && decode_statement(cx.code, pos, cx.st)) {
-        return Item{pos, 1, ITEM_STATEMENT};
+        return Item{pos, 1, ITEM_STATEMENT, false, false};
     }
     // A single letter and its 0 read better as the number they also are.
     Item text = text_item(cx, pos, 2);
@@ -142,42 +167,110 @@ Item data_item(Context& cx, int32_t pos)
         return text;
     }
     if (pos + 1 < cx.code.size && (marks_of(cx)[pos + 1] & MARK_WANTED) == 0) {
-        return Item{pos, 2, ITEM_DATA_NUMBER};
+        return Item{pos, 2, ITEM_DATA_NUMBER, false, false};
     }
-    return Item{pos, 1, ITEM_RAW};
+    return Item{pos, 1, ITEM_RAW, false, false};
 }
 
-// Cuts the whole file into items; true when new references turned up
-// (and were marked, when allowed).
-bool tile(Context& cx, bool may_mark, bool& failed)
+// Where cutting has got to: the next offset, and whether data tables are
+// being read there.
+struct Cut {
+    int32_t pos;
+    bool in_data;
+};
+
+// Cuts one item at the cut and moves the cut past it.
+void cut_item(Context& cx, Cut& cut)
 {
-    Growable<Item>& items = cx.layout.items;
-    items.count = 0;
-    bool in_data = false;
-    bool added = false;
-    for (int32_t pos = 0; pos < cx.code.size && !failed;) {
-        uint8_t mark = marks_of(cx)[pos];
-        if ((mark & MARK_CODE_ENTRY) != 0) {
-            in_data = false;
-        } else if ((mark & MARK_DATA_ENTRY) != 0) {
-            in_data = true;
-        }
-        Item item = in_data ? data_item(cx, pos) : code_item(cx, pos);
-        if (item.kind == ITEM_STATEMENT) {  // cx.st holds it
-            int32_t refs[MAX_REFS];
-            item.refers = statement_refs(cx.st, refs, MAX_REFS) > 0;
-            added = (may_mark && mark_refs(cx, cx.st)) || added;
-            in_data = in_data && cx.st.row->code != CODE_ENDDATA;
-        }
-        Item* last = items.count > 0 ? &items.items[items.count - 1] : nullptr;
-        if (item.kind == ITEM_RAW && last != nullptr && last->kind == ITEM_RAW) {
-            last->length += item.length;  // one item a run, not one a byte
-        } else {
-            failed = !growable_push(items, item);
-        }
-        pos += item.length;
+    uint8_t mark = marks_of(cx)[cut.pos];
+    bool data_before = cut.in_data;
+    if ((mark & MARK_CODE_ENTRY) != 0) {
+        cut.in_data = false;
+    } else if ((mark & MARK_DATA_ENTRY) != 0) {
+        cut.in_data = true;
     }
-    return added;
+    Item item = cut.in_data ? data_item(cx, cut.pos) : code_item(cx, cut.pos);
+    item.in_data = data_before;
+    if (item.kind == ITEM_STATEMENT) {  // cx.st holds it
+        int32_t refs[MAX_REFS];
+        item.refers = statement_refs(cx.st, refs, MAX_REFS) > 0;
+        mark_refs(cx, cx.st);
+        cut.in_data = cut.in_data && cx.st.row->code != CODE_ENDDATA;
+    }
+    Growable<Item>& items = cx.layout.items;
+    Item* last = items.count > 0 ? &items.items[items.count - 1] : nullptr;
+    if (item.kind == ITEM_RAW && last != nullptr && last->kind == ITEM_RAW) {
+        last->length += item.length;  // one item a run, not one a byte
+    } else {
+        cx.failed = cx.failed || !growable_push(items, item);
+    }
+    cut.pos += item.length;
+}
+
+// The item whose bytes hold offset (the last item that begins at or before
+// it).
+size_t item_at(const Growable<Item>& items, int32_t offset)
+{
+    size_t low = 0;
+    size_t high = items.count;
+    while (high - low > 1) {
+        size_t middle = low + (high - low) / 2;
+        (items.items[middle].offset <= offset ? low : high) = middle;
+    }
+    return low;
+}
+
+void copy_items(Context& cx, const Growable<Item>& from, size_t begin, size_t end)
+{
+    for (size_t i = begin; i < end && !cx.failed; ++i) {
+        cx.failed = !growable_push(cx.layout.items, from.items[i]);
+    }
+}
+
+// Cuts again from the old item that holds the next marked offset, until
+// the cut meets an old item boundary in the same state, with no marked
+// offset at or behind it still waiting. Returns where the old items go on.
+size_t cut_again(Context& cx, const Growable<Item>& old, size_t k, const NewMarks& marked,
+                 size_t& m)
+{
+    Cut cut{old.items[k].offset, old.items[k].in_data};
+    size_t j = k;
+    while (cut.pos < cx.code.size && !cx.failed) {
+        cut_item(cx, cut);
+        while (m < marked.count && marked.items[m] < cut.pos) {
+            ++m;
+        }
+        while (j < old.count && old.items[j].offset < cut.pos) {
+            ++j;
+        }
+        bool waiting = m < marked.count && marked.items[m] <= cut.pos;
+        if (j < old.count && old.items[j].offset == cut.pos &&
+            old.items[j].in_data == cut.in_data && !waiting) {
+            return j;
+        }
+    }
+    return old.count;
+}
+
+// A later pass: the items around the offsets the last pass marked (sorted)
+// are cut again; the others stand, since nothing they depend on changed.
+void recut(Context& cx, const NewMarks& marked)
+{
+    Growable<Item> old = std::move(cx.layout.items);
+    cx.layout.items = Growable<Item>{};
+    cx.layout.items.memory_code = 4021;
+    cx.failed = !growable_reserve(cx.layout.items, old.count + 64);
+    size_t o = 0;
+    size_t m = 0;
+    while (o < old.count && !cx.failed) {
+        if (m == marked.count) {
+            copy_items(cx, old, o, old.count);
+            break;
+        }
+        size_t k = item_at(old, marked.items[m]);
+        copy_items(cx, old, o, k);
+        o = cut_again(cx, old, k, marked, m);
+    }
 }
 
 void mark_boundaries(Context& cx)
@@ -318,24 +411,36 @@ int lay_out(const ByteCode& code, Layout& layout)
         return -1;
     }
     layout.items.memory_code = 4021;
+    // About one item in eight bytes of byte-code.
+    if (!growable_reserve(layout.items, static_cast<size_t>(code.size) / 8 + 64)) {
+        return -1;
+    }
     ByteCode marked = code;
     marked.marks = layout.marks.get();
     Context cx{marked, layout, *scratch};
     if (walk(cx) < 0) {
         return -1;
     }
-    bool failed = false;
-    for (int pass = 1;; ++pass) {
-        // The last pass adds no marks, so that every later decoding of an
-        // item finds the same end.
-        bool last = pass == MAX_TILING_PASSES;
-        bool added = tile(cx, !last, failed);
-        if (failed) {
-            return -1;
-        }
-        if (!added || last) {
-            break;
-        }
+    // A reference found while cutting may name a place behind it, or the
+    // middle of an item: the items around such places are cut again. The
+    // last pass adds no marks, so every later decoding of an item finds the
+    // same end.
+    NewMarks fresh;
+    fresh.memory_code = 4021;
+    cx.fresh = &fresh;
+    for (Cut cut{0, false}; cut.pos < code.size && !cx.failed;) {
+        cut_item(cx, cut);
+    }
+    for (int pass = 2; pass <= MAX_TILING_PASSES && fresh.count > 0 && !cx.failed; ++pass) {
+        NewMarks pending = std::move(fresh);
+        fresh = NewMarks{};
+        fresh.memory_code = 4021;
+        std::sort(pending.items.get(), pending.items.get() + pending.count);
+        cx.marking = pass < MAX_TILING_PASSES;
+        recut(cx, pending);
+    }
+    if (cx.failed) {
+        return -1;
     }
     drop_unplaceable_refs(cx);
     if (nest_blocks(cx) < 0) {

@@ -21,10 +21,11 @@ enum ItemKind : uint8_t {
 };
 
 struct Item {
-    int32_t offset = 0;
-    int32_t length = 0;
-    ItemKind kind = ITEM_RAW;
-    bool refers = false;  // a statement that names offsets
+    int32_t offset;
+    int32_t length;
+    ItemKind kind;
+    bool refers;   // a statement that names offsets
+    bool in_data;  // data tables were being read where it begins
 };
 
 struct Layout {

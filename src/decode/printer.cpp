@@ -9,6 +9,20 @@ namespace tolvar {
 
 namespace {
 
+// Stored bytes a literal can't write as they stand, or that open or
+// close a double-byte region.
+struct LiteralByteTable {
+    bool special[256] = {};
+    constexpr LiteralByteTable()
+    {
+        for (unsigned char c : {'\t', '\n', '"', '\\', '{', '}'}) {
+            special[c] = true;
+        }
+    }
+};
+
+constexpr LiteralByteTable LITERAL_BYTES;
+
 // What a stored byte is written as inside quotes; null when as it stands.
 const char* escape_of(uint8_t c)
 {
@@ -44,6 +58,9 @@ size_t write_literal(const ByteCode& code, int32_t offset, int32_t length, ByteB
     int32_t run = 0;
     failed = failed || !append_to(out, reinterpret_cast<const uint8_t*>("\""), 1);
     for (int32_t i = 0; i < length && !failed; ++i) {
+        if (!region && !LITERAL_BYTES.special[b[i]]) {
+            continue;
+        }
         if (region && is_lead_byte(b[i]) && i + 1 < length) {
             ++i;
             continue;

@@ -37,12 +37,12 @@ constexpr bool is_plain_byte(unsigned char c)
 }
 
 // The two bytes of a Shift-JIS double-byte character.
-inline bool is_lead_byte(unsigned char c)
+inline constexpr bool is_lead_byte(unsigned char c)
 {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-inline bool is_trail_byte(unsigned char c)
+inline constexpr bool is_trail_byte(unsigned char c)
 {
     return c >= 0x40 && c <= 0xFC && c != 0x7F;
 }

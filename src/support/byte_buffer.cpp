@@ -66,7 +66,10 @@ bool buffer_append_char(ByteBuffer& buffer, char c, size_t count)
     if (!reserve(buffer, count)) {
         return false;
     }
-    std::memset(buffer.data.get() + buffer.size, c, count);
+    char* out = buffer.data.get() + buffer.size;
+    for (size_t i = 0; i < count; ++i) {  // a few blanks, mostly
+        out[i] = c;
+    }
     buffer.size += count;
     return true;
 }

@@ -2,6 +2,7 @@
 // allocation with the owner's memory code and returns false.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -29,8 +30,13 @@ inline bool buffer_append(ByteBuffer& buffer, const char* bytes, size_t count)
     if (buffer.capacity - buffer.size < count) {
         return buffer_append_growing(buffer, bytes, count);
     }
-    if (count > 0) {
-        std::memcpy(buffer.data.get() + buffer.size, bytes, count);
+    char* out = buffer.data.get() + buffer.size;
+    if (count <= 16) {  // most pieces are words: a call costs more than the copy
+        for (size_t i = 0; i < count; ++i) {
+            out[i] = bytes[i];
+        }
+    } else {
+        std::memcpy(out, bytes, count);
     }
     buffer.size += count;
     return true;
@@ -52,22 +58,33 @@ struct Growable {
 // Prints the memory message of a growable under its owner's code.
 void report_memory(int code, size_t size);
 
+// Room for capacity records in all; false after the memory message. The
+// records are plain data, written before they are read, so the room is
+// not cleared.
+template <class T>
+bool growable_reserve(Growable<T>& array, size_t capacity)
+{
+    if (capacity <= array.capacity) {
+        return true;
+    }
+    std::unique_ptr<T[]> grown = try_new_uninitialized<T>(capacity);
+    if (!grown) {
+        report_memory(array.memory_code, capacity * sizeof(T));
+        return false;
+    }
+    std::copy(array.items.get(), array.items.get() + array.count, grown.get());
+    array.items = std::move(grown);
+    array.capacity = capacity;
+    return true;
+}
+
 // Appends one record; false after the memory message.
 template <class T>
 bool growable_push(Growable<T>& array, const T& item)
 {
-    if (array.count == array.capacity) {
-        size_t capacity = array.capacity == 0 ? 64 : array.capacity * 2;
-        std::unique_ptr<T[]> grown = try_new_array<T>(capacity);
-        if (!grown) {
-            report_memory(array.memory_code, capacity * sizeof(T));
-            return false;
-        }
-        for (size_t i = 0; i < array.count; ++i) {
-            grown[i] = array.items[i];
-        }
-        array.items = std::move(grown);
-        array.capacity = capacity;
+    if (array.count == array.capacity &&
+        !growable_reserve(array, array.capacity == 0 ? 64 : array.capacity * 2)) {
+        return false;
     }
     array.items[array.count++] = item;
     return true;
