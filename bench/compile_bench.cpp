@@ -1,5 +1,6 @@
-// Per-stage throughput over scripts of growing size; the time per byte of
-// script should stay flat (the compile is linear in the script's size).
+// Per-stage throughput over scripts of growing size, and the decompiler's
+// over their byte-code; the time per byte should stay flat (both are
+// linear in their input).
 // bench/run.sh measures the whole program against `wc -w`.
 //
 //   cmake --preset bench && cmake --build --preset bench
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "codegen/generator.h"
+#include "decode/decompile.h"
 #include "driver/streamed_compile.h"
 #include "labels/conv_state.h"
 #include "parser/statement.h"
@@ -139,8 +141,32 @@ void BM_StreamedCompile(benchmark::State& state)
     count_bytes(state, file);
 }
 
+// The decompiler over the byte-code of the same scripts, texts in the
+// script; bytes counted are those of the byte-code.
+void BM_Decompile(benchmark::State& state)
+{
+    ScriptFile file(static_cast<int>(state.range(0)));
+    Quiet quiet;
+    ConvState conv;
+    if (!file.ok || read_source(conv, file.path) < 0 || generate_binary(conv) < 0) {
+        state.SkipWithError("compile failed");
+        return;
+    }
+    DecompileOptions options;
+    for (auto _ : state) {
+        Decompiled result;
+        if (decompile(conv.buffer.get(), conv.size, options, result) < 0) {
+            state.SkipWithError("decompile failed");
+            break;
+        }
+        benchmark::DoNotOptimize(result.script.data.get());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * conv.size);
+}
+
 BENCHMARK(BM_Parse)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Generate)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StreamedCompile)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decompile)->RangeMultiplier(8)->Range(64, 32768)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -265,13 +265,13 @@ int format_hex(char* out, uint32_t value, int digits)
 
 void put_decimal(ScriptWriter& w, uint32_t value, int tokens)
 {
-    char text[10];
+    char text[16];
     put(w, text, static_cast<size_t>(format_decimal(text, value)), tokens);
 }
 
 void put_hex(ScriptWriter& w, uint32_t value, int digits, int tokens)
 {
-    char text[8];
+    char text[16];  // room the copy of short pieces may assume
     put(w, text, static_cast<size_t>(format_hex(text, value, digits)), tokens);
 }
 
