@@ -21,12 +21,16 @@ for target in "${targets[@]}"; do
     esac
     mkdir -p "$build/corpus/$target" "$build/crashes/$target"
     echo "fuzz: $target for ${seconds}s"
+    status=0
     "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/crashes/$target/" "${dict[@]}" \
-        "$build/corpus/$target" "$build/seeds/$target" "fuzz/regressions/$target" 2>&1 |
-        grep -E '^(#[0-9]+ +DONE|stat::|Done|==[0-9]+==ERROR|SUMMARY)' || true
-    if compgen -G "$build/crashes/$target/*" >/dev/null; then
-        echo "fuzz: $target found inputs that fail, in $build/crashes/$target" >&2
+        "$build/corpus/$target" "$build/seeds/$target" "fuzz/regressions/$target" \
+        >"$build/fuzz-$target.log" 2>&1 || status=$?
+    grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' \
+        "$build/fuzz-$target.log" || true
+    if [ "$status" -ne 0 ] || compgen -G "$build/crashes/$target/*" >/dev/null; then
+        tail -n 20 "$build/fuzz-$target.log" >&2
+        echo "fuzz: $target failed (status $status); inputs that fail are in $build/crashes/$target" >&2
         exit 1
     fi
 done
