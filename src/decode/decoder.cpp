@@ -239,6 +239,21 @@ bool stops_at(const uint8_t* marks, uint8_t stop_mask, int32_t offset)
     return marks != nullptr && (marks[offset] & stop_mask) != 0;
 }
 
+// Puts the node made for part i in its place and decodes the rest from
+// pos; the node is given back when the rest fails.
+bool node_then_rest(Parts& parts, int i, ItemType kind, int16_t node, int32_t pos)
+{
+    if (node < 0) {
+        return false;
+    }
+    parts.st.params[i] = DecodedParam{kind, 0, 0, node};
+    if (decode_parts(parts, i + 1, pos)) {
+        return true;
+    }
+    --parts.st.node_count;
+    return false;
+}
+
 // $var[n], $str[n] or data(int32 label, expression).
 bool decode_variable(Parts& parts, int i, int32_t pos)
 {
@@ -251,16 +266,10 @@ bool decode_variable(Parts& parts, int i, int32_t pos)
         return false;
     }
     int16_t node = new_node(parts.st, EXPR_VARIABLE, b[pos + 1], b[pos]);
-    if (node < 0) {
-        return false;
+    if (node >= 0) {
+        parts.st.nodes[node].row = row_for_code(b[pos + 1], code.game);
     }
-    parts.st.nodes[node].row = row_for_code(b[pos + 1], code.game);
-    parts.st.params[i] = DecodedParam{TYPE_VARIABLE, 0, 0, node};
-    if (decode_parts(parts, i + 1, pos + 2)) {
-        return true;
-    }
-    --parts.st.node_count;
-    return false;
+    return node_then_rest(parts, i, TYPE_VARIABLE, node, pos + 2);
 }
 
 // A data reference: int32 and the offset it names.
@@ -271,15 +280,7 @@ bool decode_data_ref(Parts& parts, int i, int32_t pos)
         return false;
     }
     int16_t node = new_node(parts.st, EXPR_REF, CODE_INT32, read_int32(b + pos + 1));
-    if (node < 0) {
-        return false;
-    }
-    parts.st.params[i] = DecodedParam{TYPE_DATA_OFFSET, 0, 0, node};
-    if (decode_parts(parts, i + 1, pos + 5)) {
-        return true;
-    }
-    --parts.st.node_count;
-    return false;
+    return node_then_rest(parts, i, TYPE_DATA_OFFSET, node, pos + 5);
 }
 
 // The parts whose length the bytes alone decide.
