@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "codegen/generator.h"
 #include "codegen/output.h"
-#include "driver/streamed_compile.h"
+#include "driver/compile.h"
 #include "front/text_file.h"
-#include "parser/statement.h"
 #include "support/diag.h"
 #include "support/file_writer.h"
 #include "support/settings.h"
@@ -86,14 +84,8 @@ int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& bu
         report_error(-1, "read text '%s'\n", cmd.text);
         return -1;
     }
-    if (!compile_streamed(conv, cmd.source)) {
-        if (read_source(conv, cmd.source) < 0) {
-            report_error(-1, "read source '%s'\n", cmd.source);
-            return -1;
-        }
-        if (generate_binary(conv) < 0) {
-            return -1;
-        }
+    if (compile_file(conv, cmd.source) < 0) {
+        return -1;
     }
 
     const char* output = cmd.output;

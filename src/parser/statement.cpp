@@ -601,9 +601,7 @@ int set_line_options(int32_t line, const char* rest)
     return 0;
 }
 
-namespace {
-
-int parse_source(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink)
+int parse_script(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink)
 {
     std::unique_ptr<SourceReader> reader(try_new_unfilled<SourceReader>());
     if (!reader) {
@@ -636,8 +634,6 @@ int parse_source(ConvState& conv, FILE* stream, const char* name, const Statemen
     return 0;
 }
 
-}  // namespace
-
 int read_source(ConvState& conv, const char* path)
 {
     report_info("read source code from '%s'\n", path);
@@ -646,13 +642,7 @@ int read_source(ConvState& conv, const char* path)
         report_error(580, "can't open '%s'\n", path);
         return -1;
     }
-    return parse_source(conv, stream.get(), path, nullptr);
-}
-
-int read_source_stream(ConvState& conv, FILE* stream, const char* name)
-{
-    report_info("read source code from '%s'\n", name);
-    return parse_source(conv, stream, name, nullptr);
+    return parse_script(conv, stream.get(), path, nullptr);
 }
 
 void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* keep, int64_t end)
@@ -663,13 +653,6 @@ void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* 
         statement->next = nullptr;
         sink.take(sink.context, std::move(statement), list ? list->offset : end);
     }
-}
-
-int read_source_handing_over(ConvState& conv, FILE* stream, const char* name,
-                             const StatementSink& sink)
-{
-    report_info("read source code from '%s'\n", name);
-    return parse_source(conv, stream, name, &sink);
 }
 
 }  // namespace tolvar

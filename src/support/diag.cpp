@@ -1,11 +1,104 @@
 #include "support/diag.h"
 
+#include <algorithm>
+#include <new>
+#include <utility>
+
 #include "support/settings.h"
 
 namespace tolvar {
 
 namespace {
+
 FILE* diag_override = nullptr;
+DiagHold* held = nullptr;
+
+bool hold_room(DiagHold& hold, size_t more)
+{
+    if (hold.capacity - hold.size > more) {
+        return true;
+    }
+    size_t wanted = std::max(hold.capacity * 2, hold.size + more + 256);
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[wanted]);
+    if (!grown) {
+        hold.lost = true;
+        return false;
+    }
+    std::copy(hold.text.get(), hold.text.get() + hold.size, grown.get());
+    hold.text = std::move(grown);
+    hold.capacity = wanted;
+    return true;
+}
+
+void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
+{
+    va_list again;
+    va_copy(again, args);
+    char* end = hold.text.get() + hold.size;
+    int length = std::vsnprintf(end, hold.capacity - hold.size, fmt, args);
+    if (length >= 0 && static_cast<size_t>(length) >= hold.capacity - hold.size &&
+        hold_room(hold, static_cast<size_t>(length))) {
+        length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt,
+                                again);
+    }
+    va_end(again);
+    if (length >= 0 && static_cast<size_t>(length) < hold.capacity - hold.size) {
+        hold.size += static_cast<size_t>(length);
+    } else {
+        hold.lost = true;
+    }
+}
+
+void hold_printf(DiagHold& hold, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void hold_printf(DiagHold& hold, const char* fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    hold_vprintf(hold, fmt, args);
+    va_end(args);
+}
+
+// The held form of vreport.
+void hold_report(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_list args)
+{
+    if (!hold_room(hold, 0)) {
+        return;
+    }
+    switch (kind) {
+    case DIAG_INFO:
+        hold_printf(hold, "INFO: ");
+        break;
+    case DIAG_WARNING:
+        hold_printf(hold, "WARNING(%d): ", code);
+        break;
+    case DIAG_ERROR:
+        if (code < 0) {
+            hold_printf(hold, "ERROR: ");
+        } else {
+            hold_printf(hold, "ERROR(%d): ", code);
+        }
+        break;
+    case DIAG_PLAIN:
+        break;
+    }
+    hold_vprintf(hold, fmt, args);
+}
+
+}  // namespace
+
+void set_diag_hold(DiagHold* hold)
+{
+    held = hold;
+}
+
+DiagHold* diag_hold()
+{
+    return held;
+}
+
+void print_held(const DiagHold& hold, size_t size)
+{
+    std::fwrite(hold.text.get(), 1, std::min(size, hold.size), diag_file());
 }
 
 FILE* diag_file()
@@ -20,6 +113,10 @@ void set_diag_file(FILE* file)
 
 void vreport(DiagKind kind, int code, const char* fmt, va_list args)
 {
+    if (held != nullptr) {
+        hold_report(*held, kind, code, fmt, args);
+        return;
+    }
     FILE* out = diag_file();
     switch (kind) {
     case DIAG_INFO:

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 
 #include "support/settings.h"
 
@@ -59,5 +61,22 @@ struct DepthTrace {
 // installed another stream; null restores the standard error stream.
 FILE* diag_file();
 void set_diag_file(FILE* file);
+
+// Messages kept back, in order, to be printed later or dropped: those of a
+// stage that runs early but must report after another. Memory for them is
+// taken without the failure hook, and running out is only remembered.
+struct DiagHold {
+    std::unique_ptr<char[]> text;
+    size_t size = 0;
+    size_t capacity = 0;
+    bool lost = false;  // a message did not fit in memory
+};
+
+// While hold is not null, every message goes into it instead.
+void set_diag_hold(DiagHold* hold);
+DiagHold* diag_hold();
+
+// Prints the first `size` bytes held.
+void print_held(const DiagHold& hold, size_t size);
 
 }  // namespace tolvar
