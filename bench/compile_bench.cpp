@@ -15,7 +15,7 @@
 #include "codegen/generator.h"
 #include "decode/decompile.h"
 #include "driver/compile.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "parser/statement.h"
 #include "support/diag.h"
 

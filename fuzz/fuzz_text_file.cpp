@@ -4,7 +4,7 @@
 
 #include "front/text_file.h"
 #include "fuzz_support.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "support/settings.h"
 
 using namespace tolvar;

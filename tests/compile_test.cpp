@@ -3,7 +3,7 @@
 #include <string>
 
 #include "driver/compile.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "support/settings.h"
 #include "test_support.h"
 

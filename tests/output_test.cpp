@@ -12,7 +12,7 @@
 #include <string>
 
 #include "codegen/output.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "test_support.h"
 
 using namespace tolvar;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "front/text_file.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "support/memory.h"
 #include "support/settings.h"

@@ -7,7 +7,7 @@
 
 #include "codegen/emit_support.h"
 #include "codegen/output.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 
 namespace tolvar {
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 
 namespace tolvar {
 

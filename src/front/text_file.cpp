@@ -5,7 +5,7 @@
 
 #include "front/line_reader.h"
 #include "front/tokenizer.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "support/diag.h"
 #include "support/settings.h"

@@ -3,7 +3,7 @@
 
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"

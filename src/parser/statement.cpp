@@ -8,7 +8,7 @@
 #include "front/line_reader.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"
@@ -20,8 +20,6 @@ namespace tolvar {
 namespace {
 
 int64_t size_limit = 2147483647;
-
-int level = 0;
 
 // A block's line buffer and tokens. Kept off the call stack, so a deeply
 // nested script costs the stack little; one per depth, reused by the
@@ -36,7 +34,8 @@ struct SourceReader {
     LineReader lines;
     ConvState* conv = nullptr;
     int32_t line = 0;
-    int depth = 0;  // if/else bodies open around the block being read
+    int depth = 0;        // if/else bodies open around the block being read
+    int trace_level = 0;  // of the parse_src traces
     const StatementSink* sink = nullptr;
     std::unique_ptr<BlockState> states[MAX_IF_DEPTH + 1];
 };
@@ -540,7 +539,7 @@ int block_lines(Block& block, int64_t* offset_out)
 int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
               Code block_code, Inst** closing)
 {
-    DepthTrace trace("parse_src", "parse_src ", level);
+    DepthTrace trace("parse_src", "parse_src ", reader.trace_level);
     *closing = nullptr;
     std::unique_ptr<BlockState>& state = reader.states[reader.depth];
     if (!state) {
