@@ -1,6 +1,7 @@
 #include "codegen/emit_support.h"
 #include "codegen/generator.h"
 #include "codegen/output.h"
+#include "isa/encoding.h"
 
 namespace tolvar {
 
@@ -100,7 +101,7 @@ int emit_literal(const Inst* node, uint8_t* buffer, int32_t size, int32_t* posit
 {
     int32_t value = node->params[0].value;
     if (node->param_count != 1 || node->params[0].type != TYPE_BYTE ||
-        (value != 0 && value != 1 && value != 8)) {
+        !is_small_literal(value)) {
         report_error(2968, "BUG: illegal type: offset=%08X, type=%d\n", hex_offset(*position),
                      node->type);
         return -1;

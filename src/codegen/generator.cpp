@@ -462,7 +462,7 @@ int stream_finish(StreamedGeneration& gen, ConvState& conv)
         gen.memory_size = gen.reserved;
     }
     if (gen.memory_size != 0) {
-        report_error(389, "memory exhausted! (size=%zu)\n", gen.memory_size);
+        memory_error(389, gen.memory_size);
         return -1;
     }
     report_info("make binary data\n");

@@ -358,7 +358,7 @@ constexpr TextByteTable TEXT_BYTES;
 int32_t region_end(const ByteCode& code, int32_t pos, const uint8_t* marks, uint8_t stop_mask)
 {
     const uint8_t* b = code.bytes;
-    bool kana_ok = code.texts_apart || code.game == GAME_SE;
+    bool kana_ok = code.texts_apart || game_prints_kana(code.game);
     for (int32_t i = pos + 1; i < code.size; ++i) {
         if (stops_at(marks, stop_mask, i)) {
             return -1;

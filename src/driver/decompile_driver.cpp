@@ -6,6 +6,7 @@
 
 #include "decode/decompile.h"
 #include "driver/driver.h"
+#include "isa/encoding.h"
 #include "support/byte_buffer.h"
 #include "support/diag.h"
 #include "support/faults.h"
@@ -17,7 +18,6 @@ namespace tolvar {
 namespace {
 
 // The byte-code a compile can produce is at most this long.
-constexpr long long MAX_BINARY_SIZE = 2147483647;
 
 struct DecompileCommand {
     const char* binary = nullptr;
@@ -202,7 +202,8 @@ int read_binary(const char* path, ByteBuffer& buffer)
     buffer.memory_code = 4020;
     for (;;) {
         if (static_cast<long long>(buffer.size) > MAX_BINARY_SIZE || expected > MAX_BINARY_SIZE) {
-            report_error(4003, "'%s' is too large: more than %lld bytes\n", path, MAX_BINARY_SIZE);
+            report_error(4003, "'%s' is too large: more than %lld bytes\n", path,
+                         static_cast<long long>(MAX_BINARY_SIZE));
             return -1;
         }
         // A regular file is read into room for all of it (and one byte

@@ -114,7 +114,7 @@ int scan_special(const TextByte& b, unsigned char c)
         report_error(2428, "illegal multibyte text: %02X%02X\n", c, b.value);
         return -1;
     case TEXT_KANA:
-        if (game_type == GAME_SE) {
+        if (game_prints_kana(game_type)) {
             report_warning(2432, "hankaku kana used: '%c' %02X\n", c, c);
             return 1;
         }

@@ -99,7 +99,7 @@ int read_word(Token& token, const char* p, const char** next)
     size_t length = static_cast<size_t>(end - p);
     token.text = str_copy(p, length);
     if (!token.text) {
-        report_error(2267, "memory exhausted! (size=%d)\n", static_cast<int>(length + 1));
+        memory_error(2267, static_cast<size_t>(length) + 1);
         return -1;
     }
     const char* word = token.text.get();
@@ -272,7 +272,7 @@ StrPtr copy_text_literal(const char* quote, const char** next)
     }
     StrPtr copy = str_copy(quote, static_cast<size_t>(length));
     if (!copy) {
-        report_error(2385, "memory exhausted! (size=%d)\n", length + 1);
+        memory_error(2385, static_cast<size_t>(length) + 1);
         return nullptr;
     }
     *next = quote + length;

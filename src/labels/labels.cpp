@@ -67,8 +67,7 @@ int grow_table(Table& table, int32_t step, int code)
     int32_t new_capacity = table.capacity + step;
     if (alloc_should_fail() ||
         (new_capacity > table.reserved && !reserve_entries(table, new_capacity))) {
-        report_error(code, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(new_capacity) * sizeof(Entry));
+        memory_error(code, static_cast<size_t>(new_capacity) * sizeof(Entry));
         return -1;
     }
     table.capacity = new_capacity;
@@ -142,14 +141,12 @@ int add_text_label(TextLabelTable& table, const char* label, const char* text)
     TextLabel& entry = table.entries[table.count];
     entry.label = str_copy(label);
     if (!entry.label) {
-        report_error(2540, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(label) + 1));
+        memory_error(2540, std::strlen(label) + 1);
         return -1;
     }
     entry.text = str_copy(text);
     if (!entry.text) {
-        report_error(2544, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(text) + 1));
+        memory_error(2544, std::strlen(text) + 1);
         entry.label.reset();
         return -1;
     }
@@ -200,8 +197,7 @@ int add_data_label(DataLabelTable& table, const char* label, int32_t offset)
     DataLabel& entry = table.entries[table.count];
     entry.label = str_copy(label);
     if (!entry.label) {
-        report_error(2640, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(label) + 1));
+        memory_error(2640, std::strlen(label) + 1);
         return -1;
     }
     entry.offset = offset;

@@ -25,7 +25,7 @@ int eval_body(TokenCursor& cur, InstPtr& result)
 {
     TokenCursor c = cur;
     if (!tokens_left(c)) {
-        report_error(1567, "line %d: syntax error\n", c.line);
+        syntax_error(c, 1567);
         return -1;
     }
     if (c.tokens[c.pos].type == TYPE_EVAL) {
@@ -313,7 +313,7 @@ int expr_body(TokenCursor& cur, InstPtr& result)
 {
     TokenCursor c = cur;
     if (!tokens_left(c)) {
-        report_error(1810, "line %d: syntax error\n", c.line);
+        syntax_error(c, 1810);
         return -1;
     }
     const Token& token = c.tokens[c.pos];
@@ -333,7 +333,7 @@ int expr_body(TokenCursor& cur, InstPtr& result)
             return -1;
         }
     } else if (token.type == TYPE_INT32 &&
-               (token.number == 0 || token.number == 1 || token.number == 8)) {
+               is_small_literal(token.number)) {
         Inst* node = new_expr_node(c.line, result);
         if (node == nullptr) {
             return -1;
@@ -345,7 +345,7 @@ int expr_body(TokenCursor& cur, InstPtr& result)
         ++c.pos;
         c.offset += 1;
     } else {
-        report_error(2101, "line %d: syntax error\n", c.line);
+        syntax_error(c, 2101);
         return -1;
     }
     cur = c;
@@ -417,8 +417,7 @@ int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int 
     node->params[0].type = TYPE_LABEL;
     node->params[0].text = str_copy(label);
     if (!node->params[0].text) {
-        report_error(codes.memory, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(label) + 1));
+        memory_error(codes.memory, std::strlen(label) + 1);
         return -1;
     }
     cur.pos += name_ahead + 1;

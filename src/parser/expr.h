@@ -8,12 +8,11 @@
 
 #include <cstdint>
 
+#include "isa/encoding.h"
 #include "isa/inst.h"
 #include "parser/token_cursor.h"
 
 namespace tolvar {
-
-inline constexpr int MAX_EXPR_OPERANDS = 128;
 
 // `eval` and an expression, wrapped in an eval node (CODE_EVAL).
 int parse_eval(TokenCursor& cur, InstPtr& result);

@@ -40,8 +40,7 @@ int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
     ++ls.pos;
     slot.text = str_copy(text);
     if (!slot.text) {
-        report_error(1329, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(text) + 1));
+        memory_error(1329, std::strlen(text) + 1);
         return -1;
     }
     if (check_text(slot.text.get()) < 0) {
@@ -82,8 +81,7 @@ int read_label_param(LineState& ls, Param& slot, const char* name, int param_no)
     }
     slot.text = str_copy(token.text.get());
     if (!slot.text) {
-        report_error(1370, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(token.text.get()) + 1));
+        memory_error(1370, std::strlen(token.text.get()) + 1);
         return -1;
     }
     ++ls.pos;

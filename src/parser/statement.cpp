@@ -19,7 +19,7 @@ namespace tolvar {
 
 namespace {
 
-int64_t size_limit = 2147483647;
+int64_t size_limit = MAX_BINARY_SIZE;
 
 // A block's line buffer and tokens. Kept off the call stack, so a deeply
 // nested script costs the stack little; one per depth, reused by the
@@ -131,8 +131,7 @@ bool copy_text_param(Inst* node, const char* text, int memory_code)
     node->params[0].type = TYPE_TEXT;
     node->params[0].text = str_copy(text);
     if (!node->params[0].text) {
-        report_error(memory_code, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(text) + 1));
+        memory_error(memory_code, std::strlen(text) + 1);
         return false;
     }
     return true;
@@ -175,10 +174,10 @@ int read_directive_number(LineState& ls, Param& slot, int width, const NumberCod
         ls.offset += width / 8;
         return 0;
     case SIGNED_MINUS_ALONE:
-        report_error(codes.minus_alone, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, codes.minus_alone);
         return -1;
     case SIGNED_NOT_NUMBER:
-        report_error(codes.not_number, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, codes.not_number);
         return -1;
     case SIGNED_OVERFLOW:
         report_error(
@@ -199,7 +198,7 @@ int parse_data(LineState& ls)
     node->param_count = 1;
     ++ls.pos;
     if (ls.pos >= ls.count) {
-        report_error(1031, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1031);
         return -1;
     }
     const Token& operand = ls.tokens[ls.pos];
@@ -229,7 +228,7 @@ int parse_unknown(LineState& ls)
     node->param_count = 1;
     ++ls.pos;
     if (ls.pos >= ls.count) {
-        report_error(1098, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1098);
         return -1;
     }
     return read_directive_number(ls, node->params[0], is_byte ? 8 : 16,
@@ -240,7 +239,7 @@ int parse_label_definition(LineState& ls)
 {
     const Token& name = ls.tokens[ls.pos];
     if (ls.pos + 1 >= ls.count || ls.tokens[ls.pos + 1].type != TYPE_COLON) {
-        report_error(972, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 972);
         return -1;
     }
     Inst* node = append_statement(ls, TYPE_LABEL);
@@ -251,8 +250,7 @@ int parse_label_definition(LineState& ls)
     node->params[0].type = TYPE_LABEL;
     node->params[0].text = str_copy(name.text.get());
     if (!node->params[0].text) {
-        report_error(982, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(name.text.get()) + 1));
+        memory_error(982, std::strlen(name.text.get()) + 1);
         return -1;
     }
     if (add_data_label(ls.conv->data_labels, name.text.get(), static_cast<int32_t>(ls.offset)) <
@@ -289,7 +287,7 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         ++ls.pos;
         ls.offset += 1;
         if (ls.pos < ls.count) {
-            report_error(1176, "line %d: syntax error\n", ls.line);
+            syntax_error(ls, 1176);
             dump_tokens(ls.tokens, ls.pos, ls.count);
             return STATEMENT_FAILED;
         }
@@ -350,7 +348,7 @@ StatementResult parse_if(Block& block)
         return STATEMENT_FAILED;
     }
     if (ls.pos < ls.count) {
-        report_error(1220, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1220);
         dump_tokens(ls.tokens, ls.pos, ls.count);
         return STATEMENT_FAILED;
     }
@@ -428,11 +426,11 @@ StatementResult parse_statement(Block& block, int64_t* offset_out)
         if (is_variable_keyword(token)) {
             result = parse_assignment(ls);
         } else {
-            report_error(1508, "line %d: syntax error\n", ls.line);
+            syntax_error(ls, 1508);
         }
         break;
     default:
-        report_error(1512, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1512);
         break;
     }
     if (result < 0 || !fits_size(ls)) {
@@ -497,7 +495,7 @@ StatementResult parse_line(Block& block, int64_t* offset_out)
     }
     StatementResult result = parse_statement(block, offset_out);
     if (result == STATEMENT_DONE && ls.pos < ls.count) {
-        report_error(1517, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1517);
         dump_tokens(ls.tokens, ls.pos, ls.count);
         result = STATEMENT_FAILED;
     }
@@ -546,7 +544,7 @@ int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offs
         state.reset(try_new_unfilled<BlockState>());
     }
     if (!state) {
-        report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(BlockState));
+        memory_error(3105, sizeof(BlockState));
         return -1;
     }
     Block block{reader, *state, block_code, closing, 0, LineState{}};
@@ -604,7 +602,7 @@ int parse_script(ConvState& conv, FILE* stream, const char* name, const Statemen
 {
     std::unique_ptr<SourceReader> reader(try_new_unfilled<SourceReader>());
     if (!reader) {
-        report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
+        memory_error(3105, sizeof(SourceReader));
         return -1;
     }
     line_reader_open(reader->lines, stream);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "isa/encoding.h"
 #include "isa/inst.h"
 
 namespace tolvar {
@@ -19,9 +20,6 @@ struct StatementSink {
     void (*take)(void* context, InstPtr statement, int64_t end);
     void* context;
 };
-
-inline constexpr int MAX_LINE_TOKENS = 256;
-inline constexpr int MAX_IF_DEPTH = 1000;
 
 // Parses the open script stream into conv.tree, conv.data_labels and
 // conv.size; name is what the messages call it. With a sink, every
@@ -40,7 +38,7 @@ void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* 
 // The `.option` directive: applies the option words in rest. 0 or -1.
 int set_line_options(int32_t line, const char* rest);
 
-// The largest byte-code a parse accepts, 2147483647 unless a test lowers it
+// The largest byte-code a parse accepts, MAX_BINARY_SIZE unless a test lowers it
 // to reach the limit with a small script.
 void set_size_limit(int64_t limit);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "front/tokenizer.h"
+#include "support/diag.h"
 
 namespace tolvar {
 
@@ -24,6 +25,12 @@ inline bool token_at(const TokenCursor& cur, ItemType type, int ahead = 0)
 inline bool tokens_left(const TokenCursor& cur)
 {
     return cur.pos < cur.count;
+}
+
+// "line N: syntax error" under code, for the cursor's line.
+inline void syntax_error(const TokenCursor& cur, int code)
+{
+    report_error(code, "line %d: syntax error\n", cur.line);
 }
 
 }  // namespace tolvar

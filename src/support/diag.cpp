@@ -170,6 +170,11 @@ void report_plain(const char* fmt, ...)
     va_end(args);
 }
 
+void memory_error(int code, size_t size)
+{
+    report_error(code, "memory exhausted! (size=%zu)\n", size);
+}
+
 void trace_depth(const char* name, int level, bool start)
 {
     report_info("%s: level=%d %s\n", name, level, start ? "START" : "END");

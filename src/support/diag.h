@@ -26,6 +26,9 @@ void report_warning(int code, const char* fmt, ...) __attribute__((format(printf
 void report_error(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void report_plain(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// "memory exhausted! (size=N)": an allocation of size bytes failed.
+void memory_error(int code, size_t size);
+
 // One level of a recursive operation's depth counter, held for the life of
 // a call, with its START and END trace lines at verbose level 2. The END
 // line follows any error the call printed. end_name differs from name only
