@@ -187,31 +187,23 @@ int read_argument(TokenCursor& c, Inst* node, int i)
         ++c.pos;
         c.offset += 1;
         return 0;
-    case TYPE_INT16:
-        if (token.type == TYPE_INT32) {
-            if (static_cast<uint32_t>(token.number) > 65535) {
-                report_error(1921, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
-                             i + 1);
-                return -1;
-            }
-            node->params[i].value = token.number;
-            ++c.pos;
-        } else if (token.type == TYPE_OPERATOR && token.code == CODE_SUB &&
-                   token_at(c, TYPE_INT32, 1)) {
-            uint32_t magnitude = static_cast<uint32_t>(c.tokens[c.pos + 1].number);
-            if (magnitude > 32768) {
-                report_error(1933, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
-                             i + 1);
-                return -1;
-            }
-            node->params[i].value = static_cast<int32_t>((65536 - magnitude) % 65536);
-            c.pos += 2;
-        } else {
+    case TYPE_INT16: {
+        bool negative = token.type == TYPE_OPERATOR && token.code == CODE_SUB;
+        switch (read_signed_number(c, 16, &node->params[i].value)) {
+        case SIGNED_OK:
+            c.offset += operand_size(TYPE_INT16);
+            return 0;
+        case SIGNED_OVERFLOW:
+            report_error(negative ? 1933 : 1921, "line %d: byte value overflow: %s parameter %d\n",
+                         c.line, name, i + 1);
+            return -1;
+        case SIGNED_MINUS_ALONE:
+        case SIGNED_NOT_NUMBER:
             report_error(1941, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
             return -1;
         }
-        c.offset += 2;
-        return 0;
+        return -1;
+    }
     case TYPE_DATA_OFFSET:
         return parse_data_ref(c, node->params[i].node, name, i + 1, argument_ref_codes);
     case TYPE_EXPR:

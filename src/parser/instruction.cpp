@@ -55,7 +55,7 @@ int read_byte_param(LineState& ls, Param& slot, const char* name, int param_no)
 {
     switch (read_signed_number(ls, 8, &slot.value)) {
     case SIGNED_OK:
-        ls.offset += 1;
+        ls.offset += operand_size(TYPE_BYTE);
         return 0;
     case SIGNED_MINUS_ALONE:
         syntax_error(ls, 1345, name, param_no);
@@ -85,7 +85,7 @@ int read_label_param(LineState& ls, Param& slot, const char* name, int param_no)
         return -1;
     }
     ++ls.pos;
-    ls.offset += 4;
+    ls.offset += operand_size(TYPE_LABEL);
     return 0;
 }
 
@@ -144,7 +144,7 @@ int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
     node->params[1].value = 0;
     node->params[2].type = TYPE_EVAL;
     ++ls.pos;
-    ls.offset += 1;  // CODE_ASSIGN
+    ls.offset += operand_size(TYPE_ASSIGN);
     if (parse_eval(ls, node->params[2].node) < 0) {
         report_error(value_code, "line %d: parse_eval error: right value of ':='\n", ls.line);
         return -1;

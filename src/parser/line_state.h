@@ -33,18 +33,6 @@ int parse_instruction(LineState& ls);
 // or data).
 int parse_assignment(LineState& ls);
 
-enum SignedNumber {
-    SIGNED_OK,
-    SIGNED_MINUS_ALONE,  // "-" that ends the line
-    SIGNED_NOT_NUMBER,
-    SIGNED_OVERFLOW
-};
-
-// A number, or "-" and a number, that fits in width bits (8 or 16); the
-// negative ones are stored in two's complement of that width. On success
-// the cursor moves past it.
-SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value);
-
 // Lists the tokens from `from` to the end of the line, one per line.
 void dump_tokens(const Token* tokens, int from, int count);
 

@@ -171,7 +171,7 @@ int read_directive_number(LineState& ls, Param& slot, int width, const NumberCod
     switch (read_signed_number(ls, width, &slot.value)) {
     case SIGNED_OK:
         slot.type = width == 8 ? TYPE_BYTE : TYPE_INT16;
-        ls.offset += width / 8;
+        ls.offset += operand_size(slot.type);
         return 0;
     case SIGNED_MINUS_ALONE:
         syntax_error(ls, codes.minus_alone);

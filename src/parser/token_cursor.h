@@ -27,6 +27,18 @@ inline bool tokens_left(const TokenCursor& cur)
     return cur.pos < cur.count;
 }
 
+enum SignedNumber {
+    SIGNED_OK,
+    SIGNED_MINUS_ALONE,  // "-" that ends the line
+    SIGNED_NOT_NUMBER,
+    SIGNED_OVERFLOW
+};
+
+// A number, or "-" and a number, that fits in width bits (8 or 16); the
+// negative ones are stored in two's complement of that width. On success
+// the cursor moves past it.
+SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value);
+
 // "line N: syntax error" under code, for the cursor's line.
 inline void syntax_error(const TokenCursor& cur, int code)
 {
