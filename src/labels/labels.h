@@ -63,7 +63,7 @@ const char* get_text_label(const TextLabelTable& table, const char* label);     
 void init_data_labels(DataLabelTable& table);
 void free_data_labels(DataLabelTable& table);
 int grow_data_labels(DataLabelTable& table);                                   // 0 or -1
-int add_data_label(DataLabelTable& table, const char* label, int32_t offset);  // 1 or -1
+int add_data_label(DataLabelTable& table, const char* label, int32_t offset);  // 0 or -1
 int find_data_label(const DataLabelTable& table, const char* label);           // index or -1
 int32_t get_data_label(const DataLabelTable& table, const char* label);        // offset or -1
 
