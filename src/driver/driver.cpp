@@ -1,6 +1,7 @@
 #include "driver/driver.h"
 
 #include <unistd.h>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "front/text_file.h"
 #include "parser/statement.h"
 #include "support/diag.h"
+#include "support/file_target.h"
 #include "support/file_writer.h"
 #include "support/settings.h"
 
@@ -46,21 +48,38 @@ bool is(const char* arg, const char* short_name, const char* long_name)
            std::strcmp(arg, long_name) == 0;
 }
 
+bool refuse_if_same(const char* written, const char* other)
+{
+    if (same_file(written, other)) {
+        report_error(3106, "'%s' is the same file as '%s'\n", written, other);
+        return true;
+    }
+    return false;
+}
+
 // Writing the output or the error log over an input would destroy it,
-// before it is read in the case of the log.
+// before it is read in the case of the log; the log and the output in one
+// file would lose the one or the other.
 int refuse_overwriting_inputs(const CommandLine& cmd)
 {
     const char* written[] = {cmd.output, cmd.error};
     const char* read[] = {cmd.source, cmd.text};
     for (const char* out : written) {
         for (const char* in : read) {
-            if (same_file(out, in)) {
-                report_error(3106, "'%s' is the same file as '%s'\n", out, in);
+            if (refuse_if_same(out, in)) {
                 return -1;
             }
         }
     }
-    return 0;
+    // Without -o the output is the script's name with .bin; a name too long
+    // for a path can't be written anyway.
+    char default_output[PATH_MAX];
+    const char* output = cmd.output;
+    if (output == nullptr && std::strlen(cmd.source) + 5 <= sizeof default_output) {
+        std::snprintf(default_output, sizeof default_output, "%s.bin", cmd.source);
+        output = default_output;
+    }
+    return refuse_if_same(output, cmd.error) ? -1 : 0;
 }
 
 // Sends every later write to the standard error descriptor into the file.
@@ -168,6 +187,7 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
 
 int tolvar_main(int argc, char** argv)
 {
+    open_standard_descriptors();
     ConvState conv;
     conv_init(conv);
     settings_reset();
