@@ -40,6 +40,9 @@ void print_decompile_usage()
     report_plain("        -t|--text   FILE        write texts to specified file\n");
     report_plain("           --text-id XXXX       text labels T<XXXX>_nnnn (4 hex digits)\n");
     report_plain("           --offsets            show offset and bytes of each statement\n");
+    report_plain("        -q|--quiet              errors and warnings only\n");
+    report_plain("           --diagnostics-format=classic|gnu|json\n");
+    report_plain("                                message form (default classic)\n");
     report_plain("        -v|--version            print version\n");
     report_plain("        -?|--help               print usage\n");
 }
@@ -136,6 +139,9 @@ int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
         cmd.options.offsets = true;
     } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
         cmd.options.game = arg[2] == 'u' ? GAME_U6 : (arg[2] == 's' ? GAME_SE : GAME_MD);
+    } else if (int used = read_diag_option(argc, argv, i); used != 0) {
+        i += used - 1;
+        return used > 0 ? 1 : 0;
     } else {
         report_error(-1, "unknown option '%s'\n", arg);
         return 0;
@@ -281,6 +287,7 @@ int write_outputs(const DecompileCommand& cmd, const Decompiled& result)
 
 int run(const DecompileCommand& cmd)
 {
+    set_diag_subject(cmd.binary);
     ByteBuffer binary;
     if (read_binary(cmd.binary, binary) < 0) {
         return -1;
@@ -297,7 +304,7 @@ int run(const DecompileCommand& cmd)
     if (write_outputs(cmd, result) < 0) {
         return -1;
     }
-    report_plain("completed!\n");
+    report_completed();
     return 0;
 }
 
@@ -306,6 +313,7 @@ int run(const DecompileCommand& cmd)
 int decompile_main(int argc, char** argv)
 {
     open_standard_descriptors();
+    diag_reset();
     DecompileCommand cmd;
     if (read_decompile_command(argc, argv, cmd) < 0 || refuse_overwriting(cmd) < 0) {
         return 1;

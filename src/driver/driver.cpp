@@ -31,6 +31,7 @@ void print_usage()
     report_plain("           --no-u6-end          not support 'end'\n");
     report_plain("           --endif-without-if   allow 'endif' without 'if'\n");
     report_plain("        -V|--verbose            increase verbose level (max=2)\n");
+
     report_plain("        -v|--version            print version\n");
     report_plain("        -?|--help               print usage\n");
 }
@@ -101,10 +102,12 @@ int redirect_errors(const char* path)
 
 int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& built_output)
 {
+    set_diag_subject(cmd.text);
     if (cmd.text != nullptr && read_text_file(conv, cmd.text) < 0) {
         report_error(-1, "read text '%s'\n", cmd.text);
         return -1;
     }
+    set_diag_subject(cmd.source);
     if (!compile_streamed(conv, cmd.source)) {
         if (read_source(conv, cmd.source) < 0) {
             report_error(-1, "read source '%s'\n", cmd.source);
@@ -133,7 +136,7 @@ int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& bu
         report_error(-1, "write binary file '%s'\n", output);
         return -1;
     }
-    report_plain("completed!\n");
+    report_completed();
     return 0;
 }
 
@@ -177,6 +180,11 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
                 return -1;
             }
             cmd.error = argv[i];
+        } else if (int used = read_diag_option(argc, argv, i); used != 0) {
+            if (used < 0) {
+                return -1;
+            }
+            i += used - 1;
         } else if (!apply_option(arg, std::strlen(arg), false)) {
             report_error(-1, "unknown option '%s'\n", arg);
             return -1;
@@ -188,6 +196,7 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
 int tolvar_main(int argc, char** argv)
 {
     open_standard_descriptors();
+    diag_reset();
     ConvState conv;
     conv_init(conv);
     settings_reset();
