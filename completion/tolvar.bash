@@ -39,11 +39,16 @@ _tolvar()
         _tolvar_files "$cur" ".txt"
         return
         ;;
+    --diagnostics-format)
+        mapfile -t COMPREPLY < <(compgen -W 'classic gnu json' -- "$cur")
+        return
+        ;;
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
             -E --error --no-ja-text --no-u6-end --endif-without-if --implicit-decl
-            --implicit-eval --implicit-int32 -V --verbose -v --version -? --help' -- "$cur")
+            --implicit-eval --implicit-int32 -V --verbose -q --quiet --diagnostics-format
+            -v --version -? --help' -- "$cur")
         return
     fi
     _tolvar_files "$cur" ".src"
@@ -66,10 +71,14 @@ _tolvar_decompile()
         COMPREPLY=()  # four hexadecimal digits of the user's choice
         return
         ;;
+    --diagnostics-format)
+        mapfile -t COMPREPLY < <(compgen -W 'classic gnu json' -- "$cur")
+        return
+        ;;
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
-            --text-id --offsets -v --version -? --help' -- "$cur")
+            --text-id --offsets -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
         return
     fi
     _tolvar_files "$cur" ".bin"

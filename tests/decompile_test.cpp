@@ -108,6 +108,18 @@ TEST(Decompile, AmbiguousBytesComeBackAsStatements)
     }
 }
 
+// Statements too long for a script line (tokens or bytes) must be measured,
+// however few bytes they take: these come back only if they are.
+TEST(Decompile, StatementsOverTheLineLimitsComeBack)
+{
+    // portrait eval 1 - (1 - (1 - ...)): 70 operands, 69 operators and the
+    // parentheses make more tokens than a line holds.
+    std::string nested = "\xBF" + std::string(70, '\x01') + std::string(69, '\x91') + "\xA7";
+    for (int game = 0; game < 3; ++game) {
+        expect_round_trip(nested, game, false, "nested subtractions", false);
+    }
+}
+
 // Every byte-code a golden case expects, under every game type.
 TEST(Decompile, GoldenOutputsComeBackUnderEveryGame)
 {

@@ -5,6 +5,10 @@
 // the old output as it was.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -150,12 +154,14 @@ TEST(FaultInjection, DecompilerFailsCleanlyAtEveryAllocation)
     fail_every_allocation(DECOMPILER, ws, decompile_args(ws, "out.src"), "out.src", 5);
 }
 
-// Every read and write fails once: a message, status 1, the old output
+// Every read and write fails once: a message, status 1, every old output
 // whole, no temporary file.
 void fail_every_io_call(const Tool& tool, const Workspace& ws, const std::vector<std::string>& args,
-                        const char* output)
+                        const std::vector<const char*>& outputs)
 {
-    ws.put(output, "old output");
+    for (const char* output : outputs) {
+        ws.put(output, std::string("old ") + output);
+    }
     std::set<std::string> before = files_in(ws.dir);
     long n = 1;
     for (;; ++n) {
@@ -164,13 +170,17 @@ void fail_every_io_call(const Tool& tool, const Workspace& ws, const std::vector
             break;
         }
         ASSERT_NE(run.messages.find("ERROR"), std::string::npos) << tool.name << " call " << n;
-        ASSERT_EQ(tolvar_test::read_whole_file(ws.path(output)), "old output")
-            << tool.name << " call " << n << ":\n"
-            << run.messages;
+        for (const char* output : outputs) {
+            ASSERT_EQ(tolvar_test::read_whole_file(ws.path(output)), std::string("old ") + output)
+                << tool.name << " call " << n << ":\n"
+                << run.messages;
+        }
         ASSERT_EQ(files_in(ws.dir), before) << tool.name << " call " << n;
     }
     EXPECT_GT(n, 5) << tool.name;  // reads, and every step of the writes
-    EXPECT_NE(tolvar_test::read_whole_file(ws.path(output)), "old output");
+    for (const char* output : outputs) {
+        EXPECT_NE(tolvar_test::read_whole_file(ws.path(output)), std::string("old ") + output);
+    }
 }
 
 // Over 64 KB of script and of byte-code: more than one block of each reader.
@@ -179,17 +189,95 @@ constexpr int PADDING_LINES = 1500;
 TEST(FaultInjection, CompilerKeepsTheOldOutputWhenAnyReadOrWriteFails)
 {
     Workspace ws(PADDING_LINES);
-    fail_every_io_call(COMPILER, ws, compile_args(ws, "out.bin"), "out.bin");
+    fail_every_io_call(COMPILER, ws, compile_args(ws, "out.bin"), {"out.bin"});
 }
 
 TEST(FaultInjection, DecompilerKeepsTheOldOutputWhenAnyReadOrWriteFails)
 {
     Workspace ws(PADDING_LINES);
     make_binary(ws);
-    ws.put("texts.txt", "old texts");
-    // The text file is written first: when the script fails after it, the
-    // script is the old one, and so is the text file for a failure before.
-    fail_every_io_call(DECOMPILER, ws, decompile_args(ws, "out.src"), "out.src");
+    // The script and its texts are a pair: a failure anywhere keeps both.
+    fail_every_io_call(DECOMPILER, ws, decompile_args(ws, "out.src"), {"out.src", "texts.txt"});
+}
+
+// A signal while either temporary file of the pair exists removes both and
+// keeps the old pair.
+TEST(FaultInjection, InterruptedDecompileKeepsTheOldPair)
+{
+    Workspace ws;
+    make_binary(ws);
+    for (int interrupted_at : {1, 2}) {
+        ws.put("out.src", "old script");
+        ws.put("texts.txt", "old texts");
+        std::set<std::string> before = files_in(ws.dir);
+        pid_t child = fork();
+        if (child == 0) {
+            static int countdown;
+            countdown = interrupted_at;
+            tolvar::set_temp_created_hook([] {
+                if (--countdown == 0) {
+                    raise(SIGTERM);
+                }
+            });
+            _exit(run_tool(DECOMPILER, decompile_args(ws, "out.src"), tolvar::set_io_failure, 0)
+                      .status);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << interrupted_at;
+        EXPECT_EQ(tolvar_test::read_whole_file(ws.path("out.src")), "old script");
+        EXPECT_EQ(tolvar_test::read_whole_file(ws.path("texts.txt")), "old texts");
+        EXPECT_EQ(files_in(ws.dir), before) << interrupted_at;
+    }
+}
+
+// A command started with a standard descriptor closed must not let the
+// first file it opens take that descriptor's place.
+TEST(FaultInjection, ClosedStandardDescriptorsTakeNoFile)
+{
+    struct Case {
+        const Tool* tool;
+        int closed;
+        std::vector<std::string> (*args)(const Workspace&);
+        const char* file;      // a file the run writes
+        const char* expected;  // what it must hold
+    };
+    const Case cases[] = {
+        // The error log must keep the messages of a failed compile.
+        {&COMPILER, STDERR_FILENO,
+         [](const Workspace& ws) {
+             return std::vector<std::string>{ws.path("bad.src"), "-E", ws.path("log.txt")};
+         },
+         "log.txt", "ERROR"},
+        // The text file must not take the script meant for the standard output.
+        {&DECOMPILER, STDOUT_FILENO,
+         [](const Workspace& ws) {
+             return std::vector<std::string>{"--md", ws.path("oracle.bin"), "-t",
+                                             ws.path("texts.txt")};
+         },
+         "texts.txt", "T0000_0001"},
+    };
+    for (const Case& c : cases) {
+        Workspace ws;
+        make_binary(ws);
+        ws.put("bad.src", "wroktype\n");
+        pid_t child = fork();
+        if (child == 0) {
+            close(c.closed);
+            std::vector<std::string> args = c.args(ws);
+            std::vector<char*> argv{const_cast<char*>(c.tool->name)};
+            for (std::string& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            _exit(c.tool->main(static_cast<int>(argv.size() - 1), argv.data()));
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        std::string written = tolvar_test::read_whole_file(ws.path(c.file));
+        EXPECT_NE(written.find(c.expected), std::string::npos) << c.file << ":\n" << written;
+        EXPECT_EQ(written.find(".option"), std::string::npos) << c.file << ":\n" << written;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +16,8 @@
 
 #include "codegen/output.h"
 #include "context/conv_state.h"
+#include "support/faults.h"
+#include "support/file_target.h"
 #include "test_support.h"
 
 using namespace tolvar;
@@ -192,7 +197,8 @@ TEST_F(WriteBinary, NewFileModeFollowsTheUmask)
 // the old output stays and the process still dies of that signal.
 TEST_F(WriteBinary, InterruptionLeavesNoTemporaryFile)
 {
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+                              SIGXCPU, SIGVTALRM, SIGPROF, SIGRTMIN, SIGRTMAX}) {
         tolvar_test::TempFile old("old", "out.bin");
         fill("new");
         pid_t child = fork();
@@ -211,6 +217,121 @@ TEST_F(WriteBinary, InterruptionLeavesNoTemporaryFile)
         std::filesystem::directory_iterator entries(old.dir());
         EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << signal_number;
     }
+}
+
+// Names that lead to something a rename can't replace are written where
+// they lead: the open file behind a /proc name, never a file re-created
+// from its link text.
+TEST_F(WriteBinary, NamesThatAreNotPlainFilesAreWrittenInPlace)
+{
+    struct Case {
+        const char* what;
+        // The descriptor to write through, and one to read the result from.
+        void (*open)(int& write_fd, int& read_fd, const std::string& dir);
+        const char* name_format;  // %d: write_fd
+    };
+    const Case cases[] = {
+        {"pipe", [](int& w, int& r, const std::string&) {
+             int ends[2];
+             ASSERT_EQ(pipe(ends), 0);
+             r = ends[0];
+             w = ends[1];
+         }, "/dev/fd/%d"},
+        {"socket", [](int& w, int& r, const std::string&) {
+             int ends[2];
+             ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+             r = ends[0];
+             w = ends[1];
+         }, "/proc/self/fd/%d"},
+        {"deleted file", [](int& w, int& r, const std::string& dir) {
+             std::string path = dir + "/gone.bin";
+             w = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+             ASSERT_GE(w, 0);
+             ASSERT_EQ(unlink(path.c_str()), 0);
+             r = dup(w);
+         }, "/proc/self/fd/%d"},
+        {"memory file", [](int& w, int& r, const std::string&) {
+             w = memfd_create("tolvar-test", 0);
+             ASSERT_GE(w, 0);
+             r = dup(w);
+         }, "/dev/fd/%d"},
+    };
+    for (const Case& c : cases) {
+        tolvar_test::TempFile dir("", "unused");
+        int write_fd = -1;
+        int read_fd = -1;
+        c.open(write_fd, read_fd, dir.dir());
+        char name[64];
+        std::snprintf(name, sizeof name, c.name_format, write_fd);
+        fill("new");
+        EXPECT_EQ(write_binary(conv, name), 0) << c.what << "\n" << diag.take();
+        close(write_fd);
+        char got[8] = {};
+        if (pread(read_fd, got, sizeof got - 1, 0) < 0) {  // a pipe or a socket
+            EXPECT_EQ(read(read_fd, got, sizeof got - 1), 3) << c.what;
+        }
+        EXPECT_STREQ(got, "new") << c.what;
+        close(read_fd);
+        std::filesystem::directory_iterator entries(dir.dir());
+        EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << c.what;
+        EXPECT_FALSE(std::filesystem::exists("/memfd:tolvar-test (deleted)"));
+    }
+}
+
+// Run as root, a replaced file keeps its owner and group, and so its
+// setuid bit; where the owner can't be given, the bit goes.
+TEST_F(WriteBinary, ReplacedFileKeepsItsOwner)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give files to another user";
+    }
+    for (bool owner_given : {true, false}) {
+        tolvar_test::TempFile old("old", "tool.bin");
+        ASSERT_EQ(chown(old.path(), 4242, 4243), 0);
+        ASSERT_EQ(chmod(old.path(), 06755), 0);
+        fill("new");
+        set_io_failure(owner_given ? 0 : 2);  // the temporary file, then its owner
+        ASSERT_EQ(write_binary(conv, old.path()), 0) << diag.take();
+        set_io_failure(0);
+        struct stat info;
+        ASSERT_EQ(stat(old.path(), &info), 0);
+        EXPECT_EQ(info.st_uid, owner_given ? 4242u : 0u);
+        EXPECT_EQ(info.st_gid, owner_given ? 4243u : 0u);
+        EXPECT_EQ(info.st_mode & 07777, owner_given ? 06755u : 0755u);
+    }
+}
+
+// Two names are one output when a write through either would land in one
+// regular file, whether it exists yet or not.
+TEST(SameFile, ComparesTheFilesThatWillBeWritten)
+{
+    tolvar_test::TempFile script("bye\n", "talk.src");
+    const std::string dir = script.dir();
+    ASSERT_EQ(mkdir((dir + "/x").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("new.src", (dir + "/lnk").c_str()), 0);
+    ASSERT_EQ(link(script.path(), (dir + "/hard.src").c_str()), 0);
+    int script_fd = open(script.path(), O_RDONLY);
+    ASSERT_GE(script_fd, 0);
+    const std::string by_descriptor = "/proc/self/fd/" + std::to_string(script_fd);
+    struct Case {
+        std::string a;
+        std::string b;
+        bool same;
+    };
+    const Case cases[] = {
+        {dir + "/new.src", dir + "/./new.src", true},  // neither exists yet
+        {dir + "/new.src", dir + "/x/../new.src", true},
+        {dir + "/lnk", dir + "/new.src", true},  // a link to a file to be made
+        {dir + "/hard.src", script.path(), true},
+        {by_descriptor, script.path(), true},  // an open file, not its link text
+        {dir + "/new.src", dir + "/other.src", false},
+        {dir + "/lnk", script.path(), false},
+        {"/dev/null", "/dev/null", false},  // devices take several outputs
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(same_file(c.a.c_str(), c.b.c_str()), c.same) << c.a << " / " << c.b;
+    }
+    close(script_fd);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace tolvar_test {
 DiagCapture::DiagCapture()
 {
     tolvar::settings_reset();
+    tolvar::diag_reset();
     tolvar::set_alloc_failure(0);
     stream_ = open_memstream(&buffer_, &size_);
     tolvar::set_diag_file(stream_);

@@ -28,7 +28,9 @@ int add_text(uint8_t* buffer, int32_t size, int32_t position, const char* text, 
                      static_cast<unsigned>(position), static_cast<int>(n), text);
         return -1;
     }
-    std::memcpy(buffer + position, text, length);
+    if (length > 0) {  // an empty output has no buffer at all
+        std::memcpy(buffer + position, text, length);
+    }
     if (terminate != 0) {
         buffer[position + static_cast<int32_t>(length)] = 0;
     }

@@ -79,8 +79,10 @@ int compile_file(ConvState& conv, const char* path)
     return compile_script(conv, stream.get(), path, regular_size(stream.get()));
 }
 
-int compile_in_memory(ConvState& conv, const char* script, size_t script_size, const char* text,
-                      size_t text_size)
+namespace {
+
+int compile_memory_run(ConvState& conv, const char* script, size_t script_size, const char* text,
+                       size_t text_size)
 {
     if (text != nullptr) {
         FilePtr text_stream = open_memory(text, text_size);
@@ -96,6 +98,16 @@ int compile_in_memory(ConvState& conv, const char* script, size_t script_size, c
         return -1;
     }
     return compile_script(conv, source.get(), "script", script_size);
+}
+
+}  // namespace
+
+int compile_in_memory(ConvState& conv, const char* script, size_t script_size, const char* text,
+                      size_t text_size)
+{
+    int result = compile_memory_run(conv, script, script_size, text, text_size);
+    diag_flush();
+    return result;
 }
 
 }  // namespace tolvar

@@ -1,6 +1,7 @@
 #include "driver/decompile_driver.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "support/byte_buffer.h"
 #include "support/diag.h"
 #include "support/faults.h"
+#include "support/file_target.h"
 #include "support/file_writer.h"
 #include "support/memory.h"
 
@@ -38,6 +40,9 @@ void print_decompile_usage()
     report_plain("        -t|--text   FILE        write texts to specified file\n");
     report_plain("           --text-id XXXX       text labels T<XXXX>_nnnn (4 hex digits)\n");
     report_plain("           --offsets            show offset and bytes of each statement\n");
+    report_plain("        -q|--quiet              errors and warnings only\n");
+    report_plain("           --diagnostics-format=classic|gnu|json\n");
+    report_plain("                                message form (default classic)\n");
     report_plain("        -v|--version            print version\n");
     report_plain("        -?|--help               print usage\n");
 }
@@ -134,6 +139,9 @@ int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
         cmd.options.offsets = true;
     } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
         cmd.options.game = arg[2] == 'u' ? GAME_U6 : (arg[2] == 's' ? GAME_SE : GAME_MD);
+    } else if (int used = read_diag_option(argc, argv, i); used != 0) {
+        i += used - 1;
+        return used > 0 ? 1 : 0;
     } else {
         report_error(-1, "unknown option '%s'\n", arg);
         return 0;
@@ -180,8 +188,8 @@ int refuse_overwriting(const DecompileCommand& cmd)
             return -1;
         }
     }
-    if (cmd.output != nullptr && cmd.text != nullptr && std::strcmp(cmd.output, cmd.text) == 0) {
-        report_error(4006, "'%s' is the same file as '%s'\n", cmd.output, cmd.text);
+    if (cmd.output == nullptr && same_file_as_descriptor(cmd.text, STDOUT_FILENO)) {
+        report_error(4006, "'%s' is the same file as the standard output\n", cmd.text);
         return -1;
     }
     return 0;
@@ -240,25 +248,47 @@ int write_to_stdout(const ByteBuffer& script)
     return 0;
 }
 
+int open_and_write(OutputFile& out, const char* name, const ByteBuffer& bytes, WriteCodes codes)
+{
+    return output_open(out, name, codes) < 0 ||
+                   output_write(out, reinterpret_cast<const uint8_t*>(bytes.data.get()),
+                                bytes.size) < 0
+               ? -1
+               : 0;
+}
+
+// The script and its texts belong together: both are written whole before
+// either replaces its old file, so a failure leaves the old pair.
 int write_outputs(const DecompileCommand& cmd, const Decompiled& result)
 {
+    OutputFile texts;
+    OutputFile script;
+    OutputFile* written[2];
+    int count = 0;
     if (cmd.text != nullptr) {
         report_info("write texts to '%s'\n", cmd.text);
-        if (write_file_safely(cmd.text, reinterpret_cast<const uint8_t*>(result.texts.data.get()),
-                              result.texts.size, {4013, 4014}) < 0) {
+        if (open_and_write(texts, cmd.text, result.texts, {4013, 4014}) < 0) {
             return -1;
         }
+        written[count++] = &texts;
     }
     if (cmd.output == nullptr) {
-        return write_to_stdout(result.script);
+        if (write_to_stdout(result.script) < 0) {
+            return -1;
+        }
+    } else {
+        report_info("write script to '%s'\n", cmd.output);
+        if (open_and_write(script, cmd.output, result.script, {4011, 4012}) < 0) {
+            return -1;
+        }
+        written[count++] = &script;
     }
-    report_info("write script to '%s'\n", cmd.output);
-    return write_file_safely(cmd.output, reinterpret_cast<const uint8_t*>(result.script.data.get()),
-                             result.script.size, {4011, 4012});
+    return output_commit(written, count);
 }
 
 int run(const DecompileCommand& cmd)
 {
+    set_diag_subject(cmd.binary);
     ByteBuffer binary;
     if (read_binary(cmd.binary, binary) < 0) {
         return -1;
@@ -275,7 +305,7 @@ int run(const DecompileCommand& cmd)
     if (write_outputs(cmd, result) < 0) {
         return -1;
     }
-    report_plain("completed!\n");
+    report_completed();
     return 0;
 }
 
@@ -283,11 +313,15 @@ int run(const DecompileCommand& cmd)
 
 int decompile_main(int argc, char** argv)
 {
+    open_standard_descriptors();
+    diag_reset();
     DecompileCommand cmd;
-    if (read_decompile_command(argc, argv, cmd) < 0 || refuse_overwriting(cmd) < 0) {
-        return 1;
+    int status = 1;
+    if (read_decompile_command(argc, argv, cmd) == 0 && refuse_overwriting(cmd) == 0) {
+        status = run(cmd) < 0 ? 1 : 0;
     }
-    return run(cmd) < 0 ? 1 : 0;
+    diag_flush();
+    return status;
 }
 
 }  // namespace tolvar

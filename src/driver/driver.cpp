@@ -1,6 +1,7 @@
 #include "driver/driver.h"
 
 #include <unistd.h>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "driver/compile.h"
 #include "front/text_file.h"
 #include "support/diag.h"
+#include "support/file_target.h"
 #include "support/file_writer.h"
 #include "support/settings.h"
 
@@ -27,6 +29,7 @@ void print_usage()
     report_plain("           --no-u6-end          not support 'end'\n");
     report_plain("           --endif-without-if   allow 'endif' without 'if'\n");
     report_plain("        -V|--verbose            increase verbose level (max=2)\n");
+
     report_plain("        -v|--version            print version\n");
     report_plain("        -?|--help               print usage\n");
 }
@@ -44,21 +47,38 @@ bool is(const char* arg, const char* short_name, const char* long_name)
            std::strcmp(arg, long_name) == 0;
 }
 
+bool refuse_if_same(const char* written, const char* other)
+{
+    if (same_file(written, other)) {
+        report_error(3106, "'%s' is the same file as '%s'\n", written, other);
+        return true;
+    }
+    return false;
+}
+
 // Writing the output or the error log over an input would destroy it,
-// before it is read in the case of the log.
+// before it is read in the case of the log; the log and the output in one
+// file would lose the one or the other.
 int refuse_overwriting_inputs(const CommandLine& cmd)
 {
     const char* written[] = {cmd.output, cmd.error};
     const char* read[] = {cmd.source, cmd.text};
     for (const char* out : written) {
         for (const char* in : read) {
-            if (same_file(out, in)) {
-                report_error(3106, "'%s' is the same file as '%s'\n", out, in);
+            if (refuse_if_same(out, in)) {
                 return -1;
             }
         }
     }
-    return 0;
+    // Without -o the output is the script's name with .bin; a name too long
+    // for a path can't be written anyway.
+    char default_output[PATH_MAX];
+    const char* output = cmd.output;
+    if (output == nullptr && std::strlen(cmd.source) + 5 <= sizeof default_output) {
+        std::snprintf(default_output, sizeof default_output, "%s.bin", cmd.source);
+        output = default_output;
+    }
+    return refuse_if_same(output, cmd.error) ? -1 : 0;
 }
 
 // Sends every later write to the standard error descriptor into the file.
@@ -80,10 +100,12 @@ int redirect_errors(const char* path)
 
 int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& built_output)
 {
+    set_diag_subject(cmd.text);
     if (cmd.text != nullptr && read_text_file(conv, cmd.text) < 0) {
         report_error(-1, "read text '%s'\n", cmd.text);
         return -1;
     }
+    set_diag_subject(cmd.source);
     if (compile_file(conv, cmd.source) < 0) {
         return -1;
     }
@@ -106,7 +128,7 @@ int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& bu
         report_error(-1, "write binary file '%s'\n", output);
         return -1;
     }
-    report_plain("completed!\n");
+    report_completed();
     return 0;
 }
 
@@ -150,6 +172,11 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
                 return -1;
             }
             cmd.error = argv[i];
+        } else if (int used = read_diag_option(argc, argv, i); used != 0) {
+            if (used < 0) {
+                return -1;
+            }
+            i += used - 1;
         } else if (!apply_option(arg, std::strlen(arg), false)) {
             report_error(-1, "unknown option '%s'\n", arg);
             return -1;
@@ -158,7 +185,9 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
     return 0;
 }
 
-int tolvar_main(int argc, char** argv)
+namespace {
+
+int run_compiler(int argc, char** argv)
 {
     ConvState conv;
     conv_init(conv);
@@ -183,6 +212,17 @@ int tolvar_main(int argc, char** argv)
     int status = compile(conv, cmd, built_output) < 0 ? 1 : 0;
     built_output.reset();
     conv_free(conv);
+    return status;
+}
+
+}  // namespace
+
+int tolvar_main(int argc, char** argv)
+{
+    open_standard_descriptors();
+    diag_reset();
+    int status = run_compiler(argc, argv);
+    diag_flush();
     return status;
 }
 

@@ -1,9 +1,11 @@
 #include "support/diag.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 
+#include "support/diag_record.h"
 #include "support/settings.h"
 
 namespace tolvar {
@@ -61,6 +63,18 @@ void hold_printf(DiagHold& hold, const char* fmt, ...)
 // The held form of vreport.
 void hold_report(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_list args)
 {
+    if (diag_records() && kind != DIAG_PLAIN) {
+        // A record keeps its place among the held lines, marked by a zero
+        // byte that no message holds.
+        if (kind != DIAG_INFO && hold_room(hold, sizeof(RecordDraft) + 1)) {
+            draft_record(kind, code, fmt, args);
+            hold.text[hold.size++] = '\0';
+            std::memcpy(hold.text.get() + hold.size, &pending_draft(), sizeof(RecordDraft));
+            hold.size += sizeof(RecordDraft);
+        }
+        clear_pending_draft();
+        return;
+    }
     if (!hold_room(hold, 0)) {
         return;
     }
@@ -84,6 +98,23 @@ void hold_report(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_li
     hold_vprintf(hold, fmt, args);
 }
 
+// Held classic text; quiet drops its INFO lines.
+void print_classic_text(const char* text, size_t length)
+{
+    if (!diag_quiet()) {
+        std::fwrite(text, 1, length, diag_file());
+        return;
+    }
+    for (const char* end = text + length; text < end;) {
+        const char* line_end = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+        const char* next = line_end != nullptr ? line_end + 1 : end;
+        if (std::strncmp(text, "INFO: ", 6) != 0) {
+            std::fwrite(text, 1, static_cast<size_t>(next - text), diag_file());
+        }
+        text = next;
+    }
+}
+
 }  // namespace
 
 void set_diag_hold(DiagHold* hold)
@@ -98,7 +129,21 @@ DiagHold* diag_hold()
 
 void print_held(const DiagHold& hold, size_t size)
 {
-    std::fwrite(hold.text.get(), 1, std::min(size, hold.size), diag_file());
+    const char* p = hold.text.get();
+    const char* end = p + std::min(size, hold.size);
+    while (p < end) {
+        if (*p == '\0') {
+            RecordDraft draft;
+            std::memcpy(&draft, p + 1, sizeof draft);
+            accept_draft(draft);
+            p += 1 + sizeof draft;
+            continue;
+        }
+        const char* stop = static_cast<const char*>(std::memchr(p, '\0', static_cast<size_t>(end - p)));
+        size_t length = static_cast<size_t>((stop != nullptr ? stop : end) - p);
+        print_classic_text(p, length);
+        p += length;
+    }
 }
 
 FILE* diag_file()
@@ -111,10 +156,22 @@ void set_diag_file(FILE* file)
     diag_override = file;
 }
 
+
+
 void vreport(DiagKind kind, int code, const char* fmt, va_list args)
 {
     if (held != nullptr) {
         hold_report(*held, kind, code, fmt, args);
+        return;
+    }
+    bool records = diag_records();
+    if (kind == DIAG_INFO && (records || diag_quiet())) {
+        return;
+    }
+    if (records && kind != DIAG_PLAIN) {
+        draft_record(kind, code, fmt, args);
+        accept_draft(pending_draft());
+        clear_pending_draft();
         return;
     }
     FILE* out = diag_file();

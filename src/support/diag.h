@@ -81,5 +81,93 @@ DiagHold* diag_hold();
 
 // Prints the first `size` bytes held.
 void print_held(const DiagHold& hold, size_t size);
+// The forms a diagnostic can be printed in. CLASSIC is the default and
+// prints every line as the report_* calls give it. GNU prints each error
+// and warning once, as "FILE:LINE:COLUMN: error: MESSAGE [CODE]" with its
+// notes; JSON prints one object per line. In both, the lines an error adds
+// on its way out (the stages it passes) become notes of the first, INFO
+// lines and token dumps are left out.
+enum DiagFormat {
+    DIAG_FORMAT_CLASSIC,
+    DIAG_FORMAT_GNU,
+    DIAG_FORMAT_JSON
+};
+
+// A place in a file. Columns count characters from 1 (a double-byte
+// character is one); column 0 means the whole line, line 0 no line.
+struct DiagLocation {
+    const char* file = nullptr;  // null: not about a file (command line)
+    int line = 0;
+    int column = 0;
+    int end_column = 0;  // one past the last character; 0: to the line end
+};
+
+struct DiagNote {
+    DiagLocation where;
+    const char* message = "";
+};
+
+constexpr int MAX_DIAG_NOTES = 8;
+
+// One error or warning as the new forms and the language server see it.
+struct Diagnostic {
+    DiagKind kind = DIAG_ERROR;  // DIAG_ERROR or DIAG_WARNING
+    int code = 0;                // negative: no code
+    DiagLocation where;
+    const char* message = "";    // plain words, no line end
+    DiagNote notes[MAX_DIAG_NOTES];
+    int note_count = 0;
+};
+
+void set_diag_format(DiagFormat format);
+DiagFormat diag_format();
+
+// The classic form, not quiet, no sink, no subject: each run starts here.
+void diag_reset();
+
+// Reads the command-line options of the diagnostics, "-q", "--quiet" and
+// "--diagnostics-format=classic|gnu|json" (or the form in two arguments,
+// which takes argv[i + 1]). Returns how many arguments it used: 0 when arg
+// is none of them, -1 after a message for a bad format.
+int read_diag_option(int argc, char** argv, int i);
+
+// With quiet set, INFO lines and "completed!" are left out in every form.
+void set_diag_quiet(bool quiet);
+bool diag_quiet();
+
+// True when errors and warnings become records (a new form or a sink):
+// only then is it worth working out where they stand.
+bool diag_records();
+
+// Prints d in the chosen form, or hands it to the sink where one is
+// installed (the language server collects them; nothing is printed).
+void report_diagnostic(const Diagnostic& d);
+
+using DiagSink = void (*)(const Diagnostic& d, void* context);
+void set_diag_sink(DiagSink sink, void* context);
+
+// The file the classic "line N: " messages are about.
+void set_diag_subject(const char* file);
+const char* diag_subject();
+
+// For the next error or warning only, in the record forms: where it stands
+// (unset parts are taken from its classic line), what it says in plain
+// words, and notes with places of their own. Nothing is done in the
+// classic form, where the classic line says it all.
+void diag_at(const DiagLocation& where);
+void diag_say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void diag_note(const DiagLocation& where, const char* fmt, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// The column of the character at `at` in a line beginning at `line`: one
+// for each byte, but one for a Shift-JIS lead byte and its trail byte.
+int diag_column(const char* line, const char* at);
+
+// Ends a run: prints the error being gathered with its notes.
+void diag_flush();
+
+// The closing line of a successful run, left out when quiet or in the
+// new forms.
+void report_completed();
 
 }  // namespace tolvar
