@@ -24,23 +24,16 @@ void syntax_error(const LineState& ls, int code, const char* name, int param_no)
 int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
 {
     const Token& token = ls.tokens[ls.pos];
-    const char* text = nullptr;
-    if (token.type == TYPE_TEXT) {
-        text = token.text.get();
-    } else if (token.type == TYPE_TEXT_LABEL) {
-        text = get_text_label(ls.conv->text_labels, token.text.get());
-        if (text == nullptr) {
-            report_error(1319, "line %d: can't get text: label=%s\n", ls.line, token.text.get());
-            return -1;
-        }
-    } else {
+    if (!is_text_token(token)) {
         syntax_error(ls, 1325, name, param_no);
         return -1;
     }
+    const char* text = text_of(ls, token, 1319);
+    if (text == nullptr) {
+        return -1;
+    }
     ++ls.pos;
-    slot.text = str_copy(text);
-    if (!slot.text) {
-        memory_error(1329, std::strlen(text) + 1);
+    if (!copy_text(slot, text, 1329)) {
         return -1;
     }
     if (check_text(slot.text.get()) < 0) {
