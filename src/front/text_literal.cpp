@@ -97,8 +97,8 @@ int decode_special(const TextByte& b, unsigned char c, int* brace_open)
     }
 }
 
-// The same for the scan; 0 when the byte ends nothing and is passed over.
-int scan_special(const TextByte& b, unsigned char c)
+// The same for the scan, which keeps no region state.
+int scan_special(const TextByte& b, unsigned char c, int* /*brace_open*/)
 {
     if (allow_ja_text == 0) {
         report_error(2420, "illegal text: %02X\n", c);
@@ -125,54 +125,89 @@ int scan_special(const TextByte& b, unsigned char c)
     }
 }
 
-}  // namespace
+// What tells the two walks of a literal apart: measuring it in a source
+// line, and storing it. The message texts are the same, the codes theirs.
+struct LiteralRules {
+    int no_open_quote;
+    int escape_at_end;
+    int bad_escape;
+    int no_close_quote;
+    bool line_end_stops;  // a CR or LF ends an unclosed literal
+    int (*special)(const TextByte& b, unsigned char c, int* brace_open);
+};
 
-int decode_text(char* text, int* brace_open)
+constexpr LiteralRules SCAN_RULES{2401, 2410, 2413, 2441, true, scan_special};
+constexpr LiteralRules DECODE_RULES{667, 675, 686, 726, false, decode_special};
+
+// Walks the literal at quote: with *write not null, stores it there (which
+// may be quote itself) and leaves *write after the stored bytes. Returns
+// the byte after the closing quote, or null after the message.
+const char* walk_literal(const char* quote, char** write, const LiteralRules& rules,
+                         int* brace_open)
 {
-    char* read = text;
-    char* write = text;
+    const char* read = quote;
+    char* out = *write;
     if (*read != '"') {
-        report_error(667, "'\"' not found\n");
-        return -1;
+        report_error(rules.no_open_quote, "'\"' not found\n");
+        return nullptr;
     }
     ++read;
     for (;;) {
         while (is_ordinary_byte(*read)) {
-            *write++ = *read++;
+            if (out != nullptr) {
+                *out++ = *read;
+            }
+            ++read;
         }
-        if (*read == '\0' || *read == '"') {
+        if (*read == '\0' || *read == '"' ||
+            (rules.line_end_stops && (*read == '\r' || *read == '\n'))) {
             break;
         }
         unsigned char c = static_cast<unsigned char>(*read);
         TextByte b = classify_text_byte(read);
         int length = b.length;
         if (b.kind == TEXT_ESCAPE_AT_END) {
-            report_error(675, "illegal escape sequence: '\\'\n");
-            return -1;
+            report_error(rules.escape_at_end, "illegal escape sequence: '\\'\n");
+            return nullptr;
         }
         if (b.kind == TEXT_BAD_ESCAPE) {
-            report_error(686, "illegal escape sequence: '\\%c'\n", b.value);
-            return -1;
+            report_error(rules.bad_escape, "illegal escape sequence: '\\%c'\n", b.value);
+            return nullptr;
         }
-        if (b.kind == TEXT_ESCAPE) {
-            *write++ = static_cast<char>(b.value);
+        if (b.kind == TEXT_ESCAPE && out != nullptr) {
+            *out++ = static_cast<char>(b.value);
             read += 2;
             continue;
         }
-        if (b.kind != TEXT_PLAIN && (length = decode_special(b, c, brace_open)) < 0) {
-            return -1;
+        if (b.kind != TEXT_PLAIN && b.kind != TEXT_ESCAPE &&
+            (length = rules.special(b, c, brace_open)) < 0) {
+            return nullptr;
         }
         // One or two bytes: a call to memmove would cost more than the copy.
-        for (int i = 0; i < length; ++i) {
-            *write++ = *read++;
+        for (int i = 0; i < length; ++i, ++read) {
+            if (out != nullptr) {
+                *out++ = *read;
+            }
         }
     }
     if (*read != '"') {
-        report_error(726, "'\"' not found\n");
+        report_error(rules.no_close_quote, "'\"' not found\n");
+        return nullptr;
+    }
+    *write = out;
+    return read + 1;
+}
+
+}  // namespace
+
+int decode_text(char* text, int* brace_open)
+{
+    char* write = text;
+    const char* end = walk_literal(text, &write, DECODE_RULES, brace_open);
+    if (end == nullptr) {
         return -1;
     }
-    ++read;
-    if (*read != '\0') {
+    if (*end != '\0') {
         report_error(737, "illegal text\n");
         return -1;
     }
@@ -193,40 +228,10 @@ int check_text(char* text)
 
 int scan_text_literal(const char* quote)
 {
-    const char* read = quote;
-    if (*read != '"') {
-        report_error(2401, "'\"' not found\n");
-        return -1;
-    }
-    ++read;
-    for (;;) {
-        while (is_ordinary_byte(*read)) {
-            ++read;
-        }
-        if (*read == '\0' || *read == '"' || *read == '\r' || *read == '\n') {
-            break;
-        }
-        unsigned char c = static_cast<unsigned char>(*read);
-        TextByte b = classify_text_byte(read);
-        int length = b.length;
-        if (b.kind == TEXT_ESCAPE_AT_END) {
-            report_error(2410, "illegal escape sequence: '\\'\n");
-            return -1;
-        }
-        if (b.kind == TEXT_BAD_ESCAPE) {
-            report_error(2413, "illegal escape sequence: '\\%c'\n", b.value);
-            return -1;
-        }
-        if (b.kind != TEXT_PLAIN && b.kind != TEXT_ESCAPE && (length = scan_special(b, c)) < 0) {
-            return -1;
-        }
-        read += length;
-    }
-    if (*read != '"') {
-        report_error(2441, "'\"' not found\n");
-        return -1;
-    }
-    return static_cast<int>(read - quote) + 1;
+    char* no_store = nullptr;
+    int brace_open = 0;
+    const char* end = walk_literal(quote, &no_store, SCAN_RULES, &brace_open);
+    return end == nullptr ? -1 : static_cast<int>(end - quote);
 }
 
 }  // namespace tolvar

@@ -175,7 +175,7 @@ int read_argument(TokenCursor& c, Inst* node, int i)
     switch (kind) {
     case TYPE_BYTE:
         if (token.type != TYPE_INT32) {
-            report_error(1915, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
+            param_syntax_error(c, 1915, false, name, i + 1);
             return -1;
         }
         if (static_cast<uint32_t>(token.number) > 255) {
@@ -199,7 +199,7 @@ int read_argument(TokenCursor& c, Inst* node, int i)
             return -1;
         case SIGNED_MINUS_ALONE:
         case SIGNED_NOT_NUMBER:
-            report_error(1941, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
+            param_syntax_error(c, 1941, false, name, i + 1);
             return -1;
         }
         return -1;
@@ -267,29 +267,8 @@ int keyword_operand(TokenCursor& c, InstPtr& result)
         ++c.pos;
     }
     c.offset += 1;  // the code byte
-    for (int i = 0; i < node->param_count; ++i) {
-        node->params[i].type = row->params[i].type;
-        if (i != 0) {
-            if (!tokens_left(c)) {
-                report_error(1876, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
-                             i + 1);
-                return -1;
-            }
-            if (c.tokens[c.pos].type != TYPE_COMMA) {
-                report_error(1880, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
-                             i);
-                return -1;
-            }
-            ++c.pos;
-        }
-        if (!tokens_left(c)) {
-            report_error(1886, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
-                         i + 1);
-            return -1;
-        }
-        if (read_argument(c, node, i) < 0) {
-            return -1;
-        }
+    if (read_param_list(c, node, row, {1876, 1880, 1886, false}, read_argument) < 0) {
+        return -1;
     }
     if (call) {
         if (!token_at(c, TYPE_RPAREN)) {
@@ -382,8 +361,7 @@ int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int 
     bool has_int32 = token_at(cur, TYPE_CONST) && cur.tokens[cur.pos].code == CODE_INT32;
     int name_ahead = has_int32 ? 1 : 0;
     if (!token_at(cur, TYPE_LABEL, name_ahead)) {
-        report_error(codes.syntax, "line %d: syntax error: %s parameter %d\n", cur.line, shown_name,
-                     param_no);
+        param_syntax_error(cur, codes.syntax, false, shown_name, param_no);
         return -1;
     }
     Inst* node = new_expr_node(cur.line, slot);

@@ -18,29 +18,22 @@ const DataRefCodes statement_ref_codes = {1410, 1392, 1396, 1404};
 
 void syntax_error(const LineState& ls, int code, const char* name, int param_no)
 {
-    report_error(code, "line %d: syntax error: '%s' parameter %d\n", ls.line, name, param_no);
+    param_syntax_error(ls, code, true, name, param_no);
 }
 
 int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
 {
     const Token& token = ls.tokens[ls.pos];
-    const char* text = nullptr;
-    if (token.type == TYPE_TEXT) {
-        text = token.text.get();
-    } else if (token.type == TYPE_TEXT_LABEL) {
-        text = get_text_label(ls.conv->text_labels, token.text.get());
-        if (text == nullptr) {
-            report_error(1319, "line %d: can't get text: label=%s\n", ls.line, token.text.get());
-            return -1;
-        }
-    } else {
+    if (!is_text_token(token)) {
         syntax_error(ls, 1325, name, param_no);
         return -1;
     }
+    const char* text = text_of(ls, token, 1319);
+    if (text == nullptr) {
+        return -1;
+    }
     ++ls.pos;
-    slot.text = str_copy(text);
-    if (!slot.text) {
-        memory_error(1329, std::strlen(text) + 1);
+    if (!copy_text(slot, text, 1329)) {
         return -1;
     }
     if (check_text(slot.text.get()) < 0) {
@@ -183,26 +176,8 @@ int parse_instruction(LineState& ls)
     node->param_count = row->param_count;
     ++ls.pos;
     ls.offset += 1;
-    for (int i = 0; i < row->param_count; ++i) {
-        node->params[i].type = row->params[i].type;
-        if (i > 0) {
-            if (ls.pos >= ls.count) {
-                syntax_error(ls, 1297, row->text, i + 1);
-                return -1;
-            }
-            if (ls.tokens[ls.pos].type != TYPE_COMMA) {
-                syntax_error(ls, 1301, row->text, i);
-                return -1;
-            }
-            ++ls.pos;
-        }
-        if (ls.pos >= ls.count) {
-            syntax_error(ls, 1308, row->text, i + 1);
-            return -1;
-        }
-        if (read_param(ls, node, i) < 0) {
-            return -1;
-        }
+    if (read_param_list(ls, node, row, {1297, 1301, 1308, true}, read_param) < 0) {
+        return -1;
     }
     if (node->code == CODE_DECL) {
         return read_assignment(ls, node, 1442, 1452);

@@ -23,6 +23,14 @@ struct LineState : TokenCursor {
 // the memory message.
 Inst* append_statement(LineState& ls, ItemType type);
 
+// A text operand: a literal, or the text its label names in the text file
+// (null after the message under missing_code).
+bool is_text_token(const Token& token);
+const char* text_of(const LineState& ls, const Token& token, int missing_code);
+
+// A copy of text into slot; false after the memory message.
+bool copy_text(Param& slot, const char* text, int memory_code);
+
 // $var, $str or data: the keywords a variable begins with.
 bool is_variable_keyword(const Token& token);
 

@@ -105,36 +105,12 @@ int split_line(Block& block)
     }
 }
 
-// The text of a text token: as written, or looked up by its label.
-const char* text_of(const LineState& ls, const Token& token, int missing_code)
-{
-    if (token.type == TYPE_TEXT) {
-        return token.text.get();
-    }
-    const char* text = get_text_label(ls.conv->text_labels, token.text.get());
-    if (text == nullptr) {
-        report_error(missing_code, "line %d: can't get text: label=%s\n", ls.line,
-                     token.text.get());
-    }
-    return text;
-}
-
-bool is_text_token(const Token& token)
-{
-    return token.type == TYPE_TEXT || token.type == TYPE_TEXT_LABEL;
-}
-
-// A copy of text into the node's only slot, as kind TYPE_TEXT.
-bool copy_text_param(Inst* node, const char* text, int memory_code)
+// The only slot of node, as kind TYPE_TEXT, holding a copy of text.
+bool copy_text_slot(Inst* node, const char* text, int memory_code)
 {
     node->param_count = 1;
     node->params[0].type = TYPE_TEXT;
-    node->params[0].text = str_copy(text);
-    if (!node->params[0].text) {
-        memory_error(memory_code, std::strlen(text) + 1);
-        return false;
-    }
-    return true;
+    return copy_text(node->params[0], text, memory_code);
 }
 
 int parse_text_statement(Block& block)
@@ -145,7 +121,7 @@ int parse_text_statement(Block& block)
         return -1;
     }
     Inst* node = append_statement(ls, TYPE_TEXT);
-    if (node == nullptr || !copy_text_param(node, text, 1013)) {
+    if (node == nullptr || !copy_text_slot(node, text, 1013)) {
         return -1;
     }
     if (decode_text(node->params[0].text.get(), &block.brace_open) < 0) {
@@ -204,7 +180,7 @@ int parse_data(LineState& ls)
     const Token& operand = ls.tokens[ls.pos];
     if (is_text_token(operand)) {
         const char* text = text_of(ls, operand, 1042);
-        if (text == nullptr || !copy_text_param(node, text, 1049)) {
+        if (text == nullptr || !copy_text_slot(node, text, 1049)) {
             return -1;
         }
         if (check_text(node->params[0].text.get()) < 0) {
@@ -556,6 +532,34 @@ int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offs
 }
 
 }  // namespace
+
+const char* text_of(const LineState& ls, const Token& token, int missing_code)
+{
+    if (token.type == TYPE_TEXT) {
+        return token.text.get();
+    }
+    const char* text = get_text_label(ls.conv->text_labels, token.text.get());
+    if (text == nullptr) {
+        report_error(missing_code, "line %d: can't get text: label=%s\n", ls.line,
+                     token.text.get());
+    }
+    return text;
+}
+
+bool is_text_token(const Token& token)
+{
+    return token.type == TYPE_TEXT || token.type == TYPE_TEXT_LABEL;
+}
+
+bool copy_text(Param& slot, const char* text, int memory_code)
+{
+    slot.text = str_copy(text);
+    if (!slot.text) {
+        memory_error(memory_code, std::strlen(text) + 1);
+        return false;
+    }
+    return true;
+}
 
 void set_size_limit(int64_t limit)
 {

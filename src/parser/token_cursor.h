@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "front/tokenizer.h"
+#include "isa/inst.h"
 #include "support/diag.h"
 
 namespace tolvar {
@@ -38,6 +39,56 @@ enum SignedNumber {
 // negative ones are stored in two's complement of that width. On success
 // the cursor moves past it.
 SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value);
+
+// The codes of a parameter list's messages: the list ends where a comma
+// and a parameter must follow, a comma is missing, the list ends before
+// the first parameter. Statements quote the keyword, calls do not.
+struct ParamListCodes {
+    int ends_after_comma;
+    int no_comma;
+    int ends;
+    bool quoted;
+};
+
+// "line N: syntax error: 'name' parameter n" (name unquoted for calls).
+inline void param_syntax_error(const TokenCursor& cur, int code, bool quoted, const char* name,
+                               int param_no)
+{
+    report_error(code,
+                 quoted ? "line %d: syntax error: '%s' parameter %d\n"
+                        : "line %d: syntax error: %s parameter %d\n",
+                 cur.line, name, param_no);
+}
+
+// The parameters of row, separated by commas, into node's slots: each is
+// given its kind from the row and read by read_one(cur, node, i).
+template <class Cursor, class Reader>
+int read_param_list(Cursor& cur, Inst* node, const CodeInfo* row, const ParamListCodes& codes,
+                    Reader read_one)
+{
+    for (int i = 0; i < row->param_count; ++i) {
+        node->params[i].type = row->params[i].type;
+        if (i > 0) {
+            if (!tokens_left(cur)) {
+                param_syntax_error(cur, codes.ends_after_comma, codes.quoted, row->text, i + 1);
+                return -1;
+            }
+            if (cur.tokens[cur.pos].type != TYPE_COMMA) {
+                param_syntax_error(cur, codes.no_comma, codes.quoted, row->text, i);
+                return -1;
+            }
+            ++cur.pos;
+        }
+        if (!tokens_left(cur)) {
+            param_syntax_error(cur, codes.ends, codes.quoted, row->text, i + 1);
+            return -1;
+        }
+        if (read_one(cur, node, i) < 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
 
 // "line N: syntax error" under code, for the cursor's line.
 inline void syntax_error(const TokenCursor& cur, int code)
