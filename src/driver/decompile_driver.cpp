@@ -201,6 +201,7 @@ int read_binary(const char* path, ByteBuffer& buffer)
     report_info("read binary from '%s'\n", path);
     FilePtr file(std::fopen(path, "rb"));
     if (!file) {
+        diag_cant_open(path);
         report_error(4001, "can't open '%s'\n", path);
         return -1;
     }

@@ -86,6 +86,7 @@ int redirect_errors(const char* path)
 {
     FILE* file = std::fopen(path, "w");
     if (file == nullptr) {
+        diag_cant_open(path);
         report_error(-1, "can't open '%s'\n", path);
         return -1;
     }

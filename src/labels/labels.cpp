@@ -118,7 +118,11 @@ auto* start_entry(Table& table, const char* label, int32_t step, const AddCodes&
         report_error(codes.empty, "BUG: label is NULL or empty string\n");
         return none;
     }
-    if (find_label(table, label, codes.find) >= 0) {
+    int32_t found = find_label(table, label, codes.find);
+    if (found >= 0) {
+        diag_say("label '%s' is defined twice", label);
+        diag_note(DiagLocation{diag_subject(), table.entries[found].line, 0, 0},
+                  "'%s' is first defined here", table.entries[found].label.get());
         report_error(codes.used, "label '%s' is already used\n", label);
         return none;
     }
@@ -126,6 +130,7 @@ auto* start_entry(Table& table, const char* label, int32_t step, const AddCodes&
         return none;
     }
     Entry& entry = table.entries[table.count];
+    entry.line = diag_line_number();
     entry.label = str_copy(label);
     if (!entry.label) {
         memory_error(codes.memory, std::strlen(label) + 1);

@@ -640,6 +640,7 @@ int read_source(ConvState& conv, const char* path)
     report_info("read source code from '%s'\n", path);
     FilePtr stream(std::fopen(path, "r"));
     if (!stream) {
+        diag_cant_open(path);
         report_error(580, "can't open '%s'\n", path);
         return -1;
     }

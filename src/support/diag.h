@@ -163,6 +163,22 @@ void diag_note(const DiagLocation& where, const char* fmt, ...)
 // for each byte, but one for a Shift-JIS lead byte and its trail byte.
 int diag_column(const char* line, const char* at);
 
+// The line being read (of the subject), so that places in it can be named
+// by pointers into its text; set for each line.
+void diag_line(int line, const char* text);
+int diag_line_number();
+// The bytes from `from` up to `to` of the current line.
+DiagLocation diag_span(const char* from, const char* to);
+
+// A text is checked apart from the line it was written on: where its
+// opening quote stands, and the copy being checked, which begins there.
+void diag_text_origin(const DiagLocation& quote, const char* literal);
+// The bytes from `from` up to `to` of the copy, where they were written.
+DiagLocation diag_text_span(const char* from, const char* to);
+
+// For a "can't open" report: the file, and the system's reason (errno).
+void diag_cant_open(const char* path);
+
 // Ends a run: prints the error being gathered with its notes.
 void diag_flush();
 

@@ -1,5 +1,6 @@
 #include "support/diag_record.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,11 @@ const char* subject = nullptr;
 RecordDraft pending;
 RecordDraft primary;
 bool have_primary = false;
+
+int current_line = 0;
+const char* current_text = nullptr;
+DiagLocation text_quote;
+const char* text_literal = nullptr;
 
 void clear(RecordDraft& draft)
 {
@@ -269,6 +275,10 @@ void diag_reset()
     subject = nullptr;
     have_primary = false;
     clear(pending);
+    current_line = 0;
+    current_text = nullptr;
+    text_quote = DiagLocation{};
+    text_literal = nullptr;
 }
 
 void set_diag_format(DiagFormat format)
@@ -383,6 +393,53 @@ int diag_column(const char* line, const char* at)
         }
     }
     return column;
+}
+
+void diag_cant_open(const char* path)
+{
+    int error = errno;
+    if (diag_records()) {
+        diag_at(DiagLocation{path, 0, 0, 0});
+        diag_say("can't open '%s': %s", path, std::strerror(error));
+    }
+}
+
+void diag_line(int line, const char* text)
+{
+    current_line = line;
+    current_text = text;
+}
+
+int diag_line_number()
+{
+    return current_line;
+}
+
+DiagLocation diag_span(const char* from, const char* to)
+{
+    DiagLocation where{subject, current_line, 0, 0};
+    if (current_text != nullptr && from >= current_text) {
+        where.column = diag_column(current_text, from);
+        where.end_column = to > from ? diag_column(current_text, to) : where.column + 1;
+    }
+    return where;
+}
+
+void diag_text_origin(const DiagLocation& quote, const char* literal)
+{
+    text_quote = quote;
+    text_literal = literal;
+}
+
+DiagLocation diag_text_span(const char* from, const char* to)
+{
+    DiagLocation where = text_quote;
+    if (text_literal != nullptr && from >= text_literal && where.column > 0) {
+        where.column = text_quote.column + diag_column(text_literal, from) - 1;
+        where.end_column = to > from ? text_quote.column + diag_column(text_literal, to) - 1
+                                     : where.column + 1;
+    }
+    return where;
 }
 
 void report_diagnostic(const Diagnostic& d)
