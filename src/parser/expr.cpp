@@ -31,9 +31,13 @@ int eval_body(TokenCursor& cur, InstPtr& result)
     if (c.tokens[c.pos].type == TYPE_EVAL) {
         ++c.pos;
     } else if (implicit_eval == 0) {
+        diag_at(token_location(c, c.pos));
+        diag_say("an expression begins with 'eval'");
         report_error(1576, "line %d: 'eval' not found\n", c.line);
         return -1;
     } else if (verbose_level >= 1) {
+        diag_at(token_location(c, c.pos));
+        diag_say("'eval' taken as written before the expression");
         report_warning(1580, "line %d: 'eval' not found ... corrected\n", c.line);
     }
     Inst* node = new_expr_node(c.line, result);
@@ -179,6 +183,9 @@ int read_argument(TokenCursor& c, Inst* node, int i)
             return -1;
         }
         if (static_cast<uint32_t>(token.number) > 255) {
+            diag_at(token_location(c, c.pos));
+            diag_say("%d does not fit in a byte (0 to 255): argument %d of %s", token.number,
+                     i + 1, name);
             report_error(1893, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
                          i + 1);
             return -1;
@@ -194,6 +201,9 @@ int read_argument(TokenCursor& c, Inst* node, int i)
             c.offset += operand_size(TYPE_INT16);
             return 0;
         case SIGNED_OVERFLOW:
+            diag_at(token_location(c, c.pos));
+            diag_say("the number does not fit in 16 bits (-32768 to 65535): argument %d of %s",
+                     i + 1, name);
             report_error(negative ? 1933 : 1921, "line %d: byte value overflow: %s parameter %d\n",
                          c.line, name, i + 1);
             return -1;
@@ -225,11 +235,15 @@ int variable_index(TokenCursor& c, Inst* node)
     const char* name = node->info->text;
     if (!token_at(c, TYPE_LBRACKET) || !token_at(c, TYPE_INT32, 1) ||
         !token_at(c, TYPE_RBRACKET, 2)) {
+        point_at_token(c, c.pos, nullptr);
+        diag_say("%s is written %s[N], N a number from 0 to 255", name, name);
         report_error(1856, "line %d: syntax error: %s\n", c.line, name);
         return -1;
     }
     int32_t index = c.tokens[c.pos + 1].number;
     if (static_cast<uint32_t>(index) > 255) {
+        diag_at(token_location(c, c.pos + 1));
+        diag_say("%s[%d]: the index is 0 to 255", name, index);
         report_error(1848, "line %d: %s index overflow: index=%d\n", c.line, name, index);
         return -1;
     }
@@ -261,6 +275,8 @@ int keyword_operand(TokenCursor& c, InstPtr& result)
     bool call = keyword.type == TYPE_FUNCTION;
     if (call) {
         if (!token_at(c, TYPE_LPAREN)) {
+            point_at_token(c, c.pos, nullptr);
+            diag_say("'(' expected after %s", keyword.info->text);
             report_error(1864, "line %d: '(' not found\n", c.line);
             return -1;
         }
@@ -272,6 +288,8 @@ int keyword_operand(TokenCursor& c, InstPtr& result)
     }
     if (call) {
         if (!token_at(c, TYPE_RPAREN)) {
+            point_at_token(c, c.pos, nullptr);
+            diag_say("')' expected to close the arguments of %s", keyword.info->text);
             report_error(1991, "line %d: ')' not found\n", c.line);
             return -1;
         }
@@ -295,6 +313,8 @@ int expr_body(TokenCursor& cur, InstPtr& result)
             return -1;
         }
         if (!token_at(c, TYPE_RPAREN)) {
+            point_at_token(c, c.pos, nullptr);
+            diag_say("')' expected to close the '(' at column %d", token_location(c, cur.pos).column);
             report_error(1823, "line %d: ')' not found\n", c.line);
             return -1;
         }
@@ -316,7 +336,12 @@ int expr_body(TokenCursor& cur, InstPtr& result)
         ++c.pos;
         c.offset += 1;
     } else {
-        syntax_error(c, 2101);
+        point_at_token(c, c.pos, "an expression");
+        if (token.type == TYPE_INT32) {
+            diag_say("%d stands alone only as 0, 1 or 8: write 'byte %d' or 'int16 %d'",
+                     token.number, token.number, token.number);
+        }
+        report_error(2101, "line %d: syntax error\n", c.line);
         return -1;
     }
     cur = c;
@@ -372,6 +397,8 @@ int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int 
     node->code = CODE_INT32;
     if (!has_int32) {
         if (implicit_int32 == 0) {
+            diag_at(token_location(cur, cur.pos));
+            diag_say("a data label is written 'int32 %s'", cur.tokens[cur.pos].text.get());
             report_error(codes.missing_int32, "line %d: 'int32' not found: %s parameter %d\n",
                          cur.line, shown_name, param_no);
             return -1;

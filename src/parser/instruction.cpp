@@ -36,7 +36,9 @@ int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
     if (!copy_text(slot, text, 1329)) {
         return -1;
     }
+    point_at_text(ls, token, slot.text.get());
     if (check_text(slot.text.get()) < 0) {
+        say_text_use(ls, token);
         report_error(1333, "line %d: illegal text: '%s' parameter %d\n", ls.line, name, param_no);
         return -1;
     }
@@ -57,6 +59,9 @@ int read_byte_param(LineState& ls, Param& slot, const char* name, int param_no)
         syntax_error(ls, 1363, name, param_no);
         return -1;
     case SIGNED_OVERFLOW:
+        diag_at(token_location(ls, ls.pos));
+        diag_say("the number does not fit in a byte (-128 to 255): parameter %d of '%s'",
+                 param_no, name);
         report_error(1353, "line %d: byte value overflow: '%s' parameter %d\n", ls.line, name,
                      param_no);
         return -1;
@@ -106,6 +111,7 @@ int read_param(LineState& ls, Inst* node, int i)
             return -1;
         }
         if (parse_expr(ls, slot.node) < 0) {
+            diag_say("in parameter %d of '%s'", param_no, name);
             report_error(1420, "line %d: parse expr error: '%s' parameter %d\n", ls.line, name,
                          param_no);
             return -1;
@@ -113,6 +119,7 @@ int read_param(LineState& ls, Inst* node, int i)
         return 0;
     case TYPE_EVAL:
         if (parse_eval(ls, slot.node) < 0) {
+            diag_say("in parameter %d of '%s'", param_no, name);
             report_error(1429, "line %d: parse_eval error: '%s' parameter %d\n", ls.line, name,
                          param_no);
             return -1;
@@ -129,6 +136,8 @@ int read_param(LineState& ls, Inst* node, int i)
 int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
 {
     if (ls.pos >= ls.count || ls.tokens[ls.pos].type != TYPE_ASSIGN) {
+        point_at_token(ls, ls.pos, nullptr);
+        diag_say("':=' and a value expected after the variable");
         report_error(missing_code, "line %d: declare variable without assign\n", ls.line);
         return -1;
     }
@@ -139,6 +148,7 @@ int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
     ++ls.pos;
     ls.offset += operand_size(TYPE_ASSIGN);
     if (parse_eval(ls, node->params[2].node) < 0) {
+        diag_say("in the value after ':='");
         report_error(value_code, "line %d: parse_eval error: right value of ':='\n", ls.line);
         return -1;
     }
@@ -188,10 +198,14 @@ int parse_instruction(LineState& ls)
 int parse_assignment(LineState& ls)
 {
     if (implicit_decl == 0) {
+        diag_at(token_location(ls, ls.pos));
+        diag_say("an assignment begins with 'decl' (or use --implicit-decl)");
         report_error(1464, "line %d: syntax error: 'decl' not found\n", ls.line);
         return -1;
     }
     if (verbose_level >= 1) {
+        diag_at(token_location(ls, ls.pos));
+        diag_say("'decl' taken as written before the assignment");
         report_warning(1468, "line %d: 'decl' not found ... corrected\n", ls.line);
     }
     const CodeInfo* row = lookup_code_info("decl");
@@ -242,6 +256,9 @@ SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value)
 
 void dump_tokens(const Token* tokens, int from, int count)
 {
+    if (diag_records()) {
+        return;  // the message names the token already
+    }
     for (int i = from; i < count; ++i) {
         report_plain("\ttoken[%d] = %d:%02X:", i, tokens[i].type, tokens[i].code);
         print_token_value(tokens[i]);

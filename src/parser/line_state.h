@@ -28,6 +28,12 @@ Inst* append_statement(LineState& ls, ItemType type);
 bool is_text_token(const Token& token);
 const char* text_of(const LineState& ls, const Token& token, int missing_code);
 
+// Before a text operand's copy is checked: where its bytes were written
+// (the script line, or the text file's line for a text label).
+void point_at_text(const LineState& ls, const Token& token, const char* copy);
+// After its check failed: for a text label, the script line that uses it.
+void say_text_use(const LineState& ls, const Token& token);
+
 // A copy of text into slot; false after the memory message.
 bool copy_text(Param& slot, const char* text, int memory_code);
 

@@ -53,6 +53,7 @@ struct Block {
 bool fits_size(const LineState& ls)
 {
     if (ls.offset > size_limit) {
+        diag_say("the byte-code passes 2147483647 bytes here");
         report_error(3103, "line %d: binary size overflow\n", ls.line);
         return false;
     }
@@ -71,7 +72,10 @@ int split_line(Block& block)
     for (;;) {
         Token& token = block.state.tokens[count];
         const char* next = p;
+        const char* start = skip_separators(p);
         int result = get_token(token, p, &next);
+        token.begin = static_cast<int32_t>(start - block.state.line);
+        token.end = static_cast<int32_t>(next - block.state.line);
         if (result < 0) {
             token_values_free(block.state.tokens, count + 1);
             report_error(928, "line %d: can't get token\n", ls.line);
@@ -82,6 +86,9 @@ int split_line(Block& block)
         }
         if (token.type == TYPE_OPTION) {
             if (count != 0 || block.code != 0 || ls.tail != nullptr) {
+                diag_at(token_location(ls, count));
+                diag_say("'.option' must stand alone at the head of the script, before the first "
+                         "statement or label");
                 report_error(937, "line %d: illegal '.option'\n", ls.line);
             } else if (set_line_options(ls.line, next) < 0) {
                 report_error(941, "line %d: can't set option\n", ls.line);
@@ -99,6 +106,7 @@ int split_line(Block& block)
                 return count;
             }
             token_values_free(block.state.tokens, count);
+            diag_say("the line holds more than %d tokens", MAX_LINE_TOKENS);
             report_error(951, "line %d: too many token\n", ls.line);
             return -1;
         }
@@ -124,7 +132,9 @@ int parse_text_statement(Block& block)
     if (node == nullptr || !copy_text_slot(node, text, 1013)) {
         return -1;
     }
+    point_at_text(ls, ls.tokens[ls.pos], node->params[0].text.get());
     if (decode_text(node->params[0].text.get(), &block.brace_open) < 0) {
+        say_text_use(ls, ls.tokens[ls.pos]);
         report_error(1017, "line %d: illegal text\n", ls.line);
         return -1;
     }
@@ -183,7 +193,9 @@ int parse_data(LineState& ls)
         if (text == nullptr || !copy_text_slot(node, text, 1049)) {
             return -1;
         }
+        point_at_text(ls, operand, node->params[0].text.get());
         if (check_text(node->params[0].text.get()) < 0) {
+            say_text_use(ls, operand);
             report_error(1053, "line %d: illegal text\n", ls.line);
             return -1;
         }
@@ -274,6 +286,8 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         return STATEMENT_CLOSED_BLOCK;
     }
     if (keyword.code == CODE_ENDIF && endif_without_if != 0) {
+        diag_at(token_location(ls, ls.pos));
+        diag_say("'endif' without 'if'");
         report_warning(1151, "line %d: 'endif' without 'if'\n", ls.line);
         Inst* node = append_statement(ls, TYPE_STATEMENT);
         if (node == nullptr) {
@@ -285,6 +299,8 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         ls.offset += 1;
         return fits_size(ls) ? STATEMENT_DONE : STATEMENT_FAILED;
     }
+    diag_at(token_location(ls, ls.pos));
+    diag_say("'%s' without 'if'", keyword.info->text);
     report_error(1162, "line %d: '%s' without 'if'\n", ls.line, keyword.info->text);
     return STATEMENT_FAILED;
 }
@@ -303,6 +319,15 @@ int parse_body(Block& block, Inst* opener, Code body_code)
 bool is_keyword(const Inst* node, Code code)
 {
     return node != nullptr && node->type == TYPE_STATEMENT && node->code == code;
+}
+
+// An `if` the file ends in: named where it opened.
+void say_unclosed(const Inst* opener, int32_t last_line)
+{
+    diag_at(DiagLocation{diag_subject(), opener->line, 0, 0});
+    diag_say("'if' without 'endif'");
+    diag_note(DiagLocation{diag_subject(), last_line > 1 ? last_line - 1 : 1, 0, 0},
+              "the file ends here");
 }
 
 StatementResult parse_if(Block& block)
@@ -332,6 +357,7 @@ StatementResult parse_if(Block& block)
         return STATEMENT_FAILED;
     }
     if (block.reader.depth >= MAX_IF_DEPTH) {
+        diag_say("'if' nested more than %d deep", MAX_IF_DEPTH);
         report_error(3102, "line %d: 'if' nested too deep: max=%d\n", ls.line, MAX_IF_DEPTH);
         return STATEMENT_FAILED;
     }
@@ -339,10 +365,13 @@ StatementResult parse_if(Block& block)
         return STATEMENT_FAILED;
     }
     if (!node->sub) {
+        diag_at(DiagLocation{diag_subject(), node->line, 0, 0});
+        diag_say("'if' with an empty body");
         report_warning(1247, "line %d: 'if' have no sub block\n", node->line);
     }
     Inst* closing = node->next;
     if (!is_keyword(closing, CODE_ELSE) && !is_keyword(closing, CODE_ENDIF)) {
+        say_unclosed(node, block.reader.line);
         report_error(1253, "line %d: 'endif' not found\n", block.reader.line);
         return STATEMENT_FAILED;
     }
@@ -351,10 +380,13 @@ StatementResult parse_if(Block& block)
             return STATEMENT_FAILED;
         }
         if (!closing->sub) {
+            diag_at(DiagLocation{diag_subject(), closing->line, 0, 0});
+            diag_say("'else' with an empty body");
             report_warning(1267, "line %d: 'else' have no sub block\n", closing->line);
         }
         closing = closing->next;
         if (!is_keyword(closing, CODE_ENDIF)) {
+            say_unclosed(node, block.reader.line);
             report_error(1272, "line %d: 'endif' not found\n", block.reader.line);
             return STATEMENT_FAILED;
         }
@@ -432,20 +464,24 @@ LineStep next_line(Block& block)
         report_error(902, "line %d: can't read source\n", ls.line);
         return STEP_FAILED;
     case LINE_TOO_LONG:
+        diag_say("the line is longer than %d bytes", MAX_LINE_LENGTH);
         report_error(3101, "line %d: line too long\n", ls.line);
         return STEP_FAILED;
     case LINE_END_OF_FILE:
         if (block.brace_open != 0) {
+            diag_say("a Japanese region opened with '{' is never closed with '}'");
             report_error(906, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
             return STEP_FAILED;
         }
         return STEP_BLOCK_END;
     case LINE_HAS_NUL:
+        diag_say("the line holds a NUL byte (a script is a text file, not UTF-16)");
         report_error(3104, "line %d: NUL byte in line\n", ls.line);
         return STEP_FAILED;
     case LINE_OK:
         break;
     }
+    diag_line(ls.line, block.state.line);
     if (verbose_level >= 1) {
         report_info("line %d\n", ls.line);
     }
@@ -465,6 +501,8 @@ StatementResult parse_line(Block& block, int64_t* offset_out)
     ls.count = count;
     ls.pos = 0;
     if (block.brace_open != 0 && !is_text_token(ls.tokens[0])) {
+        diag_say("a Japanese region opened with '{' is not closed with '}' before this line, "
+                 "which does not begin with a text");
         report_error(963, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
         token_values_free(block.state.tokens, count);
         return STATEMENT_FAILED;
@@ -540,10 +578,39 @@ const char* text_of(const LineState& ls, const Token& token, int missing_code)
     }
     const char* text = get_text_label(ls.conv->text_labels, token.text.get());
     if (text == nullptr) {
+        diag_at(token_location(ls, static_cast<int>(&token - ls.tokens)));
+        diag_say(ls.conv->text_labels.file != nullptr ? "text label '%s' is not in the text file"
+                                                      : "text label '%s' needs a text file (-t)",
+                 token.text.get());
         report_error(missing_code, "line %d: can't get text: label=%s\n", ls.line,
                      token.text.get());
     }
     return text;
+}
+
+void point_at_text(const LineState& ls, const Token& token, const char* copy)
+{
+    if (!diag_records()) {
+        return;
+    }
+    if (token.type == TYPE_TEXT) {
+        diag_text_origin(token_location(ls, static_cast<int>(&token - ls.tokens)), copy);
+        return;
+    }
+    const TextLabelTable& table = ls.conv->text_labels;
+    int index = find_text_label(table, token.text.get());
+    if (index >= 0) {
+        const TextLabel& entry = table.entries[index];
+        diag_text_origin(DiagLocation{table.file, entry.line, entry.column, 0}, copy);
+    }
+}
+
+void say_text_use(const LineState& ls, const Token& token)
+{
+    if (token.type == TYPE_TEXT_LABEL) {
+        diag_at(token_location(ls, static_cast<int>(&token - ls.tokens)));
+        diag_say("the text of '%s' is used here", token.text.get());
+    }
 }
 
 bool is_text_token(const Token& token)
@@ -588,6 +655,8 @@ int set_line_options(int32_t line, const char* rest)
         }
         int length = static_cast<int>(end - p);
         if (!apply_option(p, static_cast<size_t>(length), true)) {
+            diag_at(diag_span(p, end));
+            diag_say("'%.*s' is no option of '.option'", length, p);
             report_error(856, "line %d: unknown option '%.*s'\n", line, length, p);
             return -1;
         }

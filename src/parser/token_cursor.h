@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "front/tokenizer.h"
 #include "isa/inst.h"
@@ -50,10 +51,24 @@ struct ParamListCodes {
     bool quoted;
 };
 
+// Where the token at index stands in the current line; past the last
+// token, the end of the line.
+DiagLocation token_location(const TokenCursor& cur, int index);
+
+// Points the next message at the token at index and says in plain words
+// what is wrong there: an unknown keyword, an unexpected token, or a line
+// that ends too early; `wanted` (or null) says what should have stood.
+void point_at_token(const TokenCursor& cur, int index, const char* wanted);
+
 // "line N: syntax error: 'name' parameter n" (name unquoted for calls).
 inline void param_syntax_error(const TokenCursor& cur, int code, bool quoted, const char* name,
                                int param_no)
 {
+    if (diag_records()) {
+        char wanted[96];
+        std::snprintf(wanted, sizeof wanted, "parameter %d of '%s'", param_no, name);
+        point_at_token(cur, cur.pos, wanted);
+    }
     report_error(code,
                  quoted ? "line %d: syntax error: '%s' parameter %d\n"
                         : "line %d: syntax error: %s parameter %d\n",
@@ -91,8 +106,9 @@ int read_param_list(Cursor& cur, Inst* node, const CodeInfo* row, const ParamLis
 }
 
 // "line N: syntax error" under code, for the cursor's line.
-inline void syntax_error(const TokenCursor& cur, int code)
+inline void syntax_error(const TokenCursor& cur, int code, const char* wanted = nullptr)
 {
+    point_at_token(cur, cur.pos, wanted);
     report_error(code, "line %d: syntax error\n", cur.line);
 }
 

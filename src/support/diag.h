@@ -167,8 +167,15 @@ int diag_column(const char* line, const char* at);
 // by pointers into its text; set for each line.
 void diag_line(int line, const char* text);
 int diag_line_number();
-// The bytes from `from` up to `to` of the current line.
+// The bytes from `from` up to `to` of the current line, or between two
+// byte offsets in it.
 DiagLocation diag_span(const char* from, const char* to);
+DiagLocation diag_span_offsets(int from, int to);
+const char* diag_line_text();
+
+// Forgets what diag_at, diag_say and diag_note gave when no report
+// followed (a new line does as much).
+void diag_clear();
 
 // A text is checked apart from the line it was written on: where its
 // opening quote stands, and the copy being checked, which begins there.

@@ -247,12 +247,16 @@ void accept_draft(const RecordDraft& draft)
         have_primary = true;
         return;
     }
-    // A line the error adds on its way out: worth a note where it says
-    // where or what, not where it only names a stage.
+    // A line the error adds on its way out: worth a note where it says in
+    // plain words where the error stands (a parameter, a text's use), or
+    // names another line; not where it only names a stage.
     DiagLocation where;
     const char* message = nullptr;
     resolve(draft, &where, &message);
-    if (draft.has_message || where.line > 0) {
+    DiagLocation first;
+    const char* unused = nullptr;
+    resolve(primary, &first, &unused);
+    if (draft.has_message || (where.line > 0 && where.line != first.line)) {
         add_note(primary, where, message);
     }
 }
@@ -408,6 +412,23 @@ void diag_line(int line, const char* text)
 {
     current_line = line;
     current_text = text;
+    clear(pending);
+}
+
+const char* diag_line_text()
+{
+    return current_text != nullptr ? current_text : "";
+}
+
+DiagLocation diag_span_offsets(int from, int to)
+{
+    const char* text = diag_line_text();
+    return diag_span(text + from, text + to);
+}
+
+void diag_clear()
+{
+    clear(pending);
 }
 
 int diag_line_number()
