@@ -137,6 +137,8 @@ int emit_statement(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32
         return 0;
     }
     if (!node->sub) {
+        diag_say("'%s' with an empty body, at byte offset %08X", inst_name(node),
+                 hex_offset(*position));
         report_warning(2826, "line %d: '%s' have no sub block: offset=%08X\n", node->line,
                        inst_name(node), hex_offset(*position));
         return 0;
@@ -271,6 +273,7 @@ int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* bu
 
 void report_missing_label(int32_t line, const char* name)
 {
+    diag_say("label '%s' is not defined", name);
     if (line < 0) {
         report_error(2888, "can't find label: %s\n", name);
     } else {
@@ -413,6 +416,14 @@ void report_pending_failure(const StreamedGeneration& gen, const PendingLabel& i
 {
     const Deferrals& d = gen.deferrals;
     print_held(gen.held, item.mark);
+    // A reference inside an expression is reported without a line; its
+    // statement's line is the place for the record forms.
+    for (int32_t i = item.frame; item.line < 0 && i >= 0; i = d.frames[i].outer) {
+        if (d.frames[i].line > 0) {
+            diag_at(DiagLocation{diag_subject(), d.frames[i].line, 0, 0});
+            break;
+        }
+    }
     report_missing_label(item.line, d.names.get() + item.name);
     for (int32_t i = item.frame; i >= 0; i = d.frames[i].outer) {
         const UnwindFrame& frame = d.frames[i];

@@ -52,6 +52,7 @@ size_t regular_size(FILE* stream)
 int compile_script(ConvState& conv, FILE* script, const char* name, size_t size_hint)
 {
     SettingsScope settings;
+    set_diag_subject(name);
     StreamedGeneration gen;
     stream_begin(gen, conv.data_labels, size_hint);
     StatementSink sink{take_statement, &gen};

@@ -316,6 +316,7 @@ int decompile_main(int argc, char** argv)
 {
     open_standard_descriptors();
     diag_reset();
+    set_diag_program("tolvar-decompile");
     DecompileCommand cmd;
     int status = 1;
     if (read_decompile_command(argc, argv, cmd) == 0 && refuse_overwriting(cmd) == 0) {

@@ -101,12 +101,10 @@ int redirect_errors(const char* path)
 
 int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& built_output)
 {
-    set_diag_subject(cmd.text);
     if (cmd.text != nullptr && read_text_file(conv, cmd.text) < 0) {
         report_error(-1, "read text '%s'\n", cmd.text);
         return -1;
     }
-    set_diag_subject(cmd.source);
     if (compile_file(conv, cmd.source) < 0) {
         return -1;
     }

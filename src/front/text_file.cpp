@@ -90,8 +90,9 @@ int read_text_lines(ConvState& conv, FILE* file, const char* path)
         }
         const char* label = fields[0];
         const char* text = fields[2];
-        diag_at(diag_span(label, label + std::strlen(label)));
+        DiagLocation label_place = diag_span(label, label + std::strlen(label));
         if (is_text_label_name(label) == 0) {
+            diag_at(label_place);
             diag_say("'%s' is no text label: T, four hexadecimal digits, _ and four digits",
                      label);
             report_error(542, "line %d: illegal label name: '%s'\n", line_no, label);
@@ -100,9 +101,11 @@ int read_text_lines(ConvState& conv, FILE* file, const char* path)
         if (verbose_level >= 1) {
             report_info("line %3.1d: %s = %s\n", line_no, label, text);
         }
+        diag_at(label_place);  // where a second definition is reported
         if (add_text_label(conv.text_labels, label, text) < 0) {
             return -1;
         }
+        diag_clear();
         conv.text_labels.entries[conv.text_labels.count - 1].column = text_column(line, text);
     }
 }

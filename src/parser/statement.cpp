@@ -241,10 +241,12 @@ int parse_label_definition(LineState& ls)
         memory_error(982, std::strlen(name.text.get()) + 1);
         return -1;
     }
+    diag_at(token_location(ls, ls.pos));  // where a second definition is reported
     if (add_data_label(ls.conv->data_labels, name.text.get(), static_cast<int32_t>(ls.offset)) <
         0) {
         return -1;
     }
+    diag_clear();
     ls.tail = node;
     ls.pos += 2;
     return 0;

@@ -146,6 +146,9 @@ void report_diagnostic(const Diagnostic& d);
 using DiagSink = void (*)(const Diagnostic& d, void* context);
 void set_diag_sink(DiagSink sink, void* context);
 
+// The command's name, where a diagnostic is about no file.
+void set_diag_program(const char* name);
+
 // The file the classic "line N: " messages are about.
 void set_diag_subject(const char* file);
 const char* diag_subject();

@@ -13,6 +13,7 @@ bool quiet = false;
 DiagSink current_sink = nullptr;
 void* sink_context = nullptr;
 const char* subject = nullptr;
+const char* program = "tolvar";
 
 RecordDraft pending;
 RecordDraft primary;
@@ -97,7 +98,7 @@ Diagnostic to_diagnostic(const RecordDraft& draft)
 
 void print_location(FILE* out, const DiagLocation& where)
 {
-    std::fputs(where.file != nullptr ? where.file : "tolvar", out);
+    std::fputs(where.file != nullptr ? where.file : program, out);
     if (where.line > 0) {
         std::fprintf(out, ":%d", where.line);
         if (where.column > 0) {
@@ -277,6 +278,7 @@ void diag_reset()
     current_sink = nullptr;
     sink_context = nullptr;
     subject = nullptr;
+    program = "tolvar";
     have_primary = false;
     clear(pending);
     current_line = 0;
@@ -342,6 +344,11 @@ void set_diag_sink(DiagSink sink, void* context)
 {
     current_sink = sink;
     sink_context = context;
+}
+
+void set_diag_program(const char* name)
+{
+    program = name;
 }
 
 void set_diag_subject(const char* file)
@@ -439,7 +446,7 @@ int diag_line_number()
 DiagLocation diag_span(const char* from, const char* to)
 {
     DiagLocation where{subject, current_line, 0, 0};
-    if (current_text != nullptr && from >= current_text) {
+    if (diag_records() && current_text != nullptr && from >= current_text) {
         where.column = diag_column(current_text, from);
         where.end_column = to > from ? diag_column(current_text, to) : where.column + 1;
     }
