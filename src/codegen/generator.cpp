@@ -137,8 +137,9 @@ int emit_statement(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32
         return 0;
     }
     if (!node->sub) {
-        diag_say("'%s' with an empty body, at byte offset %08X", inst_name(node),
-                 hex_offset(*position));
+        if (diag_records()) {
+            return 0;  // the parser's warning of the same body says it once
+        }
         report_warning(2826, "line %d: '%s' have no sub block: offset=%08X\n", node->line,
                        inst_name(node), hex_offset(*position));
         return 0;
