@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/compile.h"
 #include "context/conv_state.h"
+#include "driver/compile.h"
 #include "support/settings.h"
 #include "test_support.h"
 
@@ -40,7 +40,7 @@ TEST(Compile, SecondScriptIsUnaffectedByTheFirst)
 {
     const char* firsts[] = {
         ".option --md --implicit-eval --implicit-int32\nmisc_action 1\n",
-        ".option --se --endif-without-if\nendif\nif 1\n",  // fails in the parse
+        ".option --se --endif-without-if\nendif\nif 1\n",    // fails in the parse
         ".option --md\nif eval 1\n  jump nowhere\nendif\n",  // fails at the end
     };
     // Bytes that depend on the game, an implicit form, and nested traces.

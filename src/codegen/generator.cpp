@@ -141,9 +141,9 @@ int emit_statement(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32
                        inst_name(node), hex_offset(*position));
         return 0;
     }
-    LiveFrame frame{{UNWIND_BODY, 2829, node->line, *position, inst_name(node), true,
-                     labels.list_level + 1},
-                    labels.frame};
+    LiveFrame frame{
+        {UNWIND_BODY, 2829, node->line, *position, inst_name(node), true, labels.list_level + 1},
+        labels.frame};
     labels.frame = &frame;
     int result = emit_list(node->sub.get(), labels, buffer, size, *position, position);
     labels.frame = frame.outer;
@@ -431,11 +431,12 @@ void stream_begin(StreamedGeneration& gen, const DataLabelTable& labels, size_t 
     gen.first_reserve = std::max<size_t>(size_hint + 1, 4096);
     gen.deferrals.held = &gen.held;
     gen.top.frame = UnwindFrame{UNWIND_NONE, 0, 0, 0, nullptr, true, 1};
+    DiagHold* outer = diag_hold();
     set_diag_hold(&gen.held);
     if (verbose_level >= 2) {
         trace_depth(LIST_TRACE, 1, true);
     }
-    set_diag_hold(nullptr);
+    set_diag_hold(outer);
 }
 
 void stream_statement(StreamedGeneration& gen, const Inst* statement, int64_t end)

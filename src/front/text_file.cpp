@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "context/conv_state.h"
 #include "front/line_reader.h"
 #include "front/tokenizer.h"
-#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "support/diag.h"
 #include "support/settings.h"

@@ -38,8 +38,7 @@ void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
     int length = std::vsnprintf(end, hold.capacity - hold.size, fmt, args);
     if (length >= 0 && static_cast<size_t>(length) >= hold.capacity - hold.size &&
         hold_room(hold, static_cast<size_t>(length))) {
-        length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt,
-                                again);
+        length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, again);
     }
     va_end(again);
     if (length >= 0 && static_cast<size_t>(length) < hold.capacity - hold.size) {
