@@ -1,6 +1,7 @@
 #include "support/diag.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -32,10 +33,12 @@ bool hold_room(DiagHold& hold, size_t more)
 
 void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
 {
+    if (!hold_room(hold, 0)) {
+        return;
+    }
     va_list again;
     va_copy(again, args);
-    char* end = hold.text.get() + hold.size;
-    int length = std::vsnprintf(end, hold.capacity - hold.size, fmt, args);
+    int length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, args);
     if (length >= 0 && static_cast<size_t>(length) >= hold.capacity - hold.size &&
         hold_room(hold, static_cast<size_t>(length))) {
         length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, again);
@@ -48,39 +51,37 @@ void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
     }
 }
 
-void hold_printf(DiagHold& hold, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void hold_printf(DiagHold& hold, const char* fmt, ...)
+void hold_text(DiagHold& hold, const char* text)
 {
-    va_list args;
-    va_start(args, fmt);
-    hold_vprintf(hold, fmt, args);
-    va_end(args);
+    size_t length = std::strlen(text);
+    if (hold_room(hold, length)) {
+        std::memcpy(hold.text.get() + hold.size, text, length);
+        hold.size += length;
+    }
 }
 
-// The held form of vreport.
-void hold_report(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_list args)
+// "INFO: ", "WARNING(n): ", "ERROR(n): " (or "ERROR: " for a negative
+// code), or nothing.
+void format_prefix(char (&out)[32], DiagKind kind, int code)
 {
-    if (!hold_room(hold, 0)) {
-        return;
-    }
     switch (kind) {
     case DIAG_INFO:
-        hold_printf(hold, "INFO: ");
+        std::snprintf(out, sizeof out, "INFO: ");
         break;
     case DIAG_WARNING:
-        hold_printf(hold, "WARNING(%d): ", code);
+        std::snprintf(out, sizeof out, "WARNING(%d): ", code);
         break;
     case DIAG_ERROR:
         if (code < 0) {
-            hold_printf(hold, "ERROR: ");
+            std::snprintf(out, sizeof out, "ERROR: ");
         } else {
-            hold_printf(hold, "ERROR(%d): ", code);
+            std::snprintf(out, sizeof out, "ERROR(%d): ", code);
         }
         break;
     case DIAG_PLAIN:
+        out[0] = '\0';
         break;
     }
-    hold_vprintf(hold, fmt, args);
 }
 
 }  // namespace
@@ -112,28 +113,15 @@ void set_diag_file(FILE* file)
 
 void vreport(DiagKind kind, int code, const char* fmt, va_list args)
 {
+    char prefix[32];
+    format_prefix(prefix, kind, code);
     if (held != nullptr) {
-        hold_report(*held, kind, code, fmt, args);
+        hold_text(*held, prefix);
+        hold_vprintf(*held, fmt, args);
         return;
     }
     FILE* out = diag_file();
-    switch (kind) {
-    case DIAG_INFO:
-        std::fputs("INFO: ", out);
-        break;
-    case DIAG_WARNING:
-        std::fprintf(out, "WARNING(%d): ", code);
-        break;
-    case DIAG_ERROR:
-        if (code < 0) {
-            std::fputs("ERROR: ", out);
-        } else {
-            std::fprintf(out, "ERROR(%d): ", code);
-        }
-        break;
-    case DIAG_PLAIN:
-        break;
-    }
+    std::fputs(prefix, out);
     std::vfprintf(out, fmt, args);
 }
 
