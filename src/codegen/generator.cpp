@@ -391,7 +391,9 @@ bool make_output_room(StreamedGeneration& gen, int64_t end)
 }
 
 // The first pending reference whose label is still not defined, after
-// patching those before it; null when there is none.
+// patching those before it; null when there is none. After a failed
+// statement the bytes are not used, and those of its references never
+// counted as written.
 const PendingLabel* patch_pending(StreamedGeneration& gen)
 {
     const Deferrals& d = gen.deferrals;
@@ -402,7 +404,9 @@ const PendingLabel* patch_pending(StreamedGeneration& gen)
             return &item;
         }
         int32_t end = 0;
-        add_int32(gen.bytes.get(), gen.position, item.position, offset, &end);
+        if (!gen.failed) {
+            add_int32(gen.bytes.get(), gen.position, item.position, offset, &end);
+        }
     }
     return nullptr;
 }
