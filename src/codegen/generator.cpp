@@ -375,7 +375,7 @@ namespace {
 bool make_output_room(StreamedGeneration& gen, int64_t end)
 {
     size_t wanted = static_cast<size_t>(end);
-    if (wanted <= gen.reserved) {
+    if (gen.bytes && wanted <= gen.reserved) {
         return true;
     }
     wanted = std::max({wanted, gen.reserved * 2, gen.first_reserve});

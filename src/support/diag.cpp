@@ -98,7 +98,10 @@ DiagHold* diag_hold()
 
 void print_held(const DiagHold& hold, size_t size)
 {
-    std::fwrite(hold.text.get(), 1, std::min(size, hold.size), diag_file());
+    size_t count = std::min(size, hold.size);
+    if (count > 0) {
+        std::fwrite(hold.text.get(), 1, count, diag_file());
+    }
 }
 
 FILE* diag_file()
