@@ -13,9 +13,9 @@
 #include <string>
 
 #include "codegen/generator.h"
+#include "context/conv_state.h"
 #include "decode/decompile.h"
 #include "driver/compile.h"
-#include "context/conv_state.h"
 #include "parser/statement.h"
 #include "support/diag.h"
 

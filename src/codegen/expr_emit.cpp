@@ -72,8 +72,8 @@ int emit_call(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t si
         case TYPE_EXPR:
         case TYPE_DATA_OFFSET: {
             LiveFrame frame{{UNWIND_EXPR, kind == TYPE_EXPR ? 2936 : 2941}};
-            if (emit_expr_under(frame, node->params[i].node.get(), labels, buffer, size,
-                                position) < 0) {
+            if (emit_expr_under(frame, node->params[i].node.get(), labels, buffer, size, position) <
+                0) {
                 return -1;
             }
             break;
@@ -100,8 +100,7 @@ int emit_call(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t si
 int emit_literal(const Inst* node, uint8_t* buffer, int32_t size, int32_t* position)
 {
     int32_t value = node->params[0].value;
-    if (node->param_count != 1 || node->params[0].type != TYPE_BYTE ||
-        !is_small_literal(value)) {
+    if (node->param_count != 1 || node->params[0].type != TYPE_BYTE || !is_small_literal(value)) {
         report_error(2968, "BUG: illegal type: offset=%08X, type=%d\n", hex_offset(*position),
                      node->type);
         return -1;

@@ -144,9 +144,9 @@ int emit_statement(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32
                        inst_name(node), hex_offset(*position));
         return 0;
     }
-    LiveFrame frame{{UNWIND_BODY, 2829, node->line, *position, inst_name(node), true,
-                     labels.list_level + 1},
-                    labels.frame};
+    LiveFrame frame{
+        {UNWIND_BODY, 2829, node->line, *position, inst_name(node), true, labels.list_level + 1},
+        labels.frame};
     labels.frame = &frame;
     int result = emit_list(node->sub.get(), labels, buffer, size, *position, position);
     labels.frame = frame.outer;
@@ -379,7 +379,7 @@ namespace {
 bool make_output_room(StreamedGeneration& gen, int64_t end)
 {
     size_t wanted = static_cast<size_t>(end);
-    if (wanted <= gen.reserved) {
+    if (gen.bytes && wanted <= gen.reserved) {
         return true;
     }
     wanted = std::max({wanted, gen.reserved * 2, gen.first_reserve});
@@ -395,7 +395,9 @@ bool make_output_room(StreamedGeneration& gen, int64_t end)
 }
 
 // The first pending reference whose label is still not defined, after
-// patching those before it; null when there is none.
+// patching those before it; null when there is none. After a failed
+// statement the bytes are not used, and those of its references never
+// counted as written.
 const PendingLabel* patch_pending(StreamedGeneration& gen)
 {
     const Deferrals& d = gen.deferrals;
@@ -406,7 +408,9 @@ const PendingLabel* patch_pending(StreamedGeneration& gen)
             return &item;
         }
         int32_t end = 0;
-        add_int32(gen.bytes.get(), gen.position, item.position, offset, &end);
+        if (!gen.failed) {
+            add_int32(gen.bytes.get(), gen.position, item.position, offset, &end);
+        }
     }
     return nullptr;
 }
@@ -443,11 +447,12 @@ void stream_begin(StreamedGeneration& gen, const DataLabelTable& labels, size_t 
     gen.first_reserve = std::max<size_t>(size_hint + 1, 4096);
     gen.deferrals.held = &gen.held;
     gen.top.frame = UnwindFrame{UNWIND_NONE, 0, 0, 0, nullptr, true, 1};
+    DiagHold* outer = diag_hold();
     set_diag_hold(&gen.held);
     if (verbose_level >= 2) {
         trace_depth(LIST_TRACE, 1, true);
     }
-    set_diag_hold(nullptr);
+    set_diag_hold(outer);
 }
 
 void stream_statement(StreamedGeneration& gen, const Inst* statement, int64_t end)

@@ -40,11 +40,11 @@ struct UnwindFrame {
     UnwindKind kind = UNWIND_NONE;
     int code = 0;
     int32_t line = 0;
-    int32_t start = 0;            // UNWIND_BODY: where the body begins
-    const char* name = nullptr;   // UNWIND_BODY: the keyword
-    bool is_list = true;          // traced as make_binary, else make_binary_expr
-    int level = 0;                // of that trace
-    int32_t outer = -1;           // saved copies only: the caller's frame
+    int32_t start = 0;           // UNWIND_BODY: where the body begins
+    const char* name = nullptr;  // UNWIND_BODY: the keyword
+    bool is_list = true;         // traced as make_binary, else make_binary_expr
+    int level = 0;               // of that trace
+    int32_t outer = -1;          // saved copies only: the caller's frame
 };
 
 // A call of emit_list or emit_expr that is under way, with what its caller
@@ -90,7 +90,7 @@ struct StreamedGeneration {
     int32_t position = 0;  // where the generator stopped
     Deferrals deferrals;
     DiagHold held;
-    LiveFrame top;  // the top-level list, one for all the statements
+    LiveFrame top;           // the top-level list, one for all the statements
     bool failed = false;     // a statement failed; later ones are not generated
     size_t memory_size = 0;  // of an allocation that failed
 };

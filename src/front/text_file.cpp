@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
+#include "context/conv_state.h"
 #include "front/line_reader.h"
 #include "front/tokenizer.h"
-#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "support/diag.h"
 #include "support/settings.h"

@@ -323,8 +323,7 @@ int expr_body(TokenCursor& cur, InstPtr& result)
         if (keyword_operand(c, result) < 0) {
             return -1;
         }
-    } else if (token.type == TYPE_INT32 &&
-               is_small_literal(token.number)) {
+    } else if (token.type == TYPE_INT32 && is_small_literal(token.number)) {
         Inst* node = new_expr_node(c.line, result);
         if (node == nullptr) {
             return -1;

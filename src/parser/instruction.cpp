@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "context/conv_state.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
-#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"

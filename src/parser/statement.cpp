@@ -5,10 +5,10 @@
 #include <memory>
 #include <utility>
 
+#include "context/conv_state.h"
 #include "front/line_reader.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
-#include "context/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"

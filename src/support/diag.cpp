@@ -34,14 +34,15 @@ bool hold_room(DiagHold& hold, size_t more)
 
 void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
 {
+    if (!hold_room(hold, 0)) {
+        return;
+    }
     va_list again;
     va_copy(again, args);
-    char* end = hold.text.get() + hold.size;
-    int length = std::vsnprintf(end, hold.capacity - hold.size, fmt, args);
+    int length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, args);
     if (length >= 0 && static_cast<size_t>(length) >= hold.capacity - hold.size &&
         hold_room(hold, static_cast<size_t>(length))) {
-        length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt,
-                                again);
+        length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, again);
     }
     va_end(again);
     if (length >= 0 && static_cast<size_t>(length) < hold.capacity - hold.size) {
@@ -51,51 +52,50 @@ void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
     }
 }
 
-void hold_printf(DiagHold& hold, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void hold_printf(DiagHold& hold, const char* fmt, ...)
+void hold_text(DiagHold& hold, const char* text)
 {
-    va_list args;
-    va_start(args, fmt);
-    hold_vprintf(hold, fmt, args);
-    va_end(args);
+    size_t length = std::strlen(text);
+    if (hold_room(hold, length)) {
+        std::memcpy(hold.text.get() + hold.size, text, length);
+        hold.size += length;
+    }
 }
 
-// The held form of vreport.
-void hold_report(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_list args)
+// "INFO: ", "WARNING(n): ", "ERROR(n): " (or "ERROR: " for a negative
+// code), or nothing.
+void format_prefix(char (&out)[32], DiagKind kind, int code)
 {
-    if (diag_records() && kind != DIAG_PLAIN) {
-        // A record keeps its place among the held lines, marked by a zero
-        // byte that no message holds.
-        if (kind != DIAG_INFO && hold_room(hold, sizeof(RecordDraft) + 1)) {
-            draft_record(kind, code, fmt, args);
-            hold.text[hold.size++] = '\0';
-            std::memcpy(hold.text.get() + hold.size, &pending_draft(), sizeof(RecordDraft));
-            hold.size += sizeof(RecordDraft);
-        }
-        clear_pending_draft();
-        return;
-    }
-    if (!hold_room(hold, 0)) {
-        return;
-    }
     switch (kind) {
     case DIAG_INFO:
-        hold_printf(hold, "INFO: ");
+        std::snprintf(out, sizeof out, "INFO: ");
         break;
     case DIAG_WARNING:
-        hold_printf(hold, "WARNING(%d): ", code);
+        std::snprintf(out, sizeof out, "WARNING(%d): ", code);
         break;
     case DIAG_ERROR:
         if (code < 0) {
-            hold_printf(hold, "ERROR: ");
+            std::snprintf(out, sizeof out, "ERROR: ");
         } else {
-            hold_printf(hold, "ERROR(%d): ", code);
+            std::snprintf(out, sizeof out, "ERROR(%d): ", code);
         }
         break;
     case DIAG_PLAIN:
+        out[0] = '\0';
         break;
     }
-    hold_vprintf(hold, fmt, args);
+}
+
+// A record keeps its place among the held lines, marked by a zero byte
+// that no message holds.
+void hold_record(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_list args)
+{
+    if (kind != DIAG_INFO && hold_room(hold, sizeof(RecordDraft) + 1)) {
+        draft_record(kind, code, fmt, args);
+        hold.text[hold.size++] = '\0';
+        std::memcpy(hold.text.get() + hold.size, &pending_draft(), sizeof(RecordDraft));
+        hold.size += sizeof(RecordDraft);
+    }
+    clear_pending_draft();
 }
 
 // Held classic text; quiet drops its INFO lines.
@@ -106,7 +106,8 @@ void print_classic_text(const char* text, size_t length)
         return;
     }
     for (const char* end = text + length; text < end;) {
-        const char* line_end = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+        const auto* line_end =
+            static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
         const char* next = line_end != nullptr ? line_end + 1 : end;
         if (std::strncmp(text, "INFO: ", 6) != 0) {
             std::fwrite(text, 1, static_cast<size_t>(next - text), diag_file());
@@ -139,7 +140,8 @@ void print_held(const DiagHold& hold, size_t size)
             p += 1 + sizeof draft;
             continue;
         }
-        const char* stop = static_cast<const char*>(std::memchr(p, '\0', static_cast<size_t>(end - p)));
+        const auto* stop =
+            static_cast<const char*>(std::memchr(p, '\0', static_cast<size_t>(end - p)));
         size_t length = static_cast<size_t>((stop != nullptr ? stop : end) - p);
         print_classic_text(p, length);
         p += length;
@@ -156,15 +158,20 @@ void set_diag_file(FILE* file)
     diag_override = file;
 }
 
-
-
 void vreport(DiagKind kind, int code, const char* fmt, va_list args)
 {
-    if (held != nullptr) {
-        hold_report(*held, kind, code, fmt, args);
+    bool records = diag_records();
+    if (held != nullptr && records && kind != DIAG_PLAIN) {
+        hold_record(*held, kind, code, fmt, args);
         return;
     }
-    bool records = diag_records();
+    char prefix[32];
+    format_prefix(prefix, kind, code);
+    if (held != nullptr) {
+        hold_text(*held, prefix);
+        hold_vprintf(*held, fmt, args);
+        return;
+    }
     if (kind == DIAG_INFO && (records || diag_quiet())) {
         return;
     }
@@ -175,23 +182,7 @@ void vreport(DiagKind kind, int code, const char* fmt, va_list args)
         return;
     }
     FILE* out = diag_file();
-    switch (kind) {
-    case DIAG_INFO:
-        std::fputs("INFO: ", out);
-        break;
-    case DIAG_WARNING:
-        std::fprintf(out, "WARNING(%d): ", code);
-        break;
-    case DIAG_ERROR:
-        if (code < 0) {
-            std::fputs("ERROR: ", out);
-        } else {
-            std::fprintf(out, "ERROR(%d): ", code);
-        }
-        break;
-    case DIAG_PLAIN:
-        break;
-    }
+    std::fputs(prefix, out);
     std::vfprintf(out, fmt, args);
 }
 
