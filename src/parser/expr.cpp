@@ -10,10 +10,6 @@ namespace tolvar {
 
 namespace {
 
-int expr_op_level = 0;
-int op_hier_level = 0;
-int expr_level = 0;
-
 Inst* new_expr_node(int32_t line, InstPtr& owner)
 {
     Inst* node = inst_new(line, -1, nullptr, nullptr);
@@ -89,7 +85,7 @@ int operator_chain(TokenCursor& cur, TokenCursor& c, InstPtr first, InstPtr& res
         ++n;
     } while (token_at(c, TYPE_OPERATOR));
     InstPtr root;
-    if (make_op_hier(root, operands, operators, 0, n - 1) < 0) {
+    if (make_op_hier(c.op_hier_depth, root, operands, operators, 0, n - 1) < 0) {
         report_error(1664, "line %d: can't make op hierarchy: start=%d, end=%d\n", c.line, 0,
                      n - 1);
         return -1;
@@ -115,7 +111,8 @@ int expr_op_body(TokenCursor& cur, InstPtr& result)
     return 0;
 }
 
-int op_hier_body(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end)
+int op_hier_body(int& depth, InstPtr& result, InstPtr* operands, InstPtr* operators, int start,
+                 int end)
 {
     if (end - start == 1) {
         Inst* op = operators[start].get();
@@ -153,13 +150,13 @@ int op_hier_body(InstPtr& result, InstPtr* operands, InstPtr* operators, int sta
     }
     if (found == start) {
         root->params[0].node = std::move(operands[start]);
-    } else if (make_op_hier(root->params[0].node, operands, operators, start, found) < 0) {
+    } else if (make_op_hier(depth, root->params[0].node, operands, operators, start, found) < 0) {
         report_error(1769, "can't make op hierarchy: left side, start=%d, end=%d\n", start, found);
         return -1;
     }
     if (found + 1 == end) {
         root->params[1].node = std::move(operands[end]);
-    } else if (make_op_hier(root->params[1].node, operands, operators, found + 1, end) < 0) {
+    } else if (make_op_hier(depth, root->params[1].node, operands, operators, found + 1, end) < 0) {
         report_error(1779, "can't make op hierarchy: right side, start=%d, end=%d\n", found + 1,
                      end);
         return -1;
@@ -363,19 +360,20 @@ int parse_eval(TokenCursor& cur, InstPtr& result)
 
 int parse_expr_op(TokenCursor& cur, InstPtr& result)
 {
-    DepthTrace trace("parse_expr_op", expr_op_level);
+    DepthTrace trace("parse_expr_op", cur.expr_op_depth);
     return expr_op_body(cur, result);
 }
 
-int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end)
+int make_op_hier(int& depth, InstPtr& result, InstPtr* operands, InstPtr* operators, int start,
+                 int end)
 {
-    DepthTrace trace("make_op_hier", op_hier_level);
-    return op_hier_body(result, operands, operators, start, end);
+    DepthTrace trace("make_op_hier", depth);
+    return op_hier_body(depth, result, operands, operators, start, end);
 }
 
 int parse_expr(TokenCursor& cur, InstPtr& result)
 {
-    DepthTrace trace("parse_expr", expr_level);
+    DepthTrace trace("parse_expr", cur.expr_depth);
     return expr_body(cur, result);
 }
 

@@ -26,7 +26,8 @@ int parse_expr(TokenCursor& cur, InstPtr& result);
 
 // Builds the operator tree over operands start..end (end > start); operator
 // i stands between operand i and i + 1. Moves the nodes into the tree.
-int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end);
+int make_op_hier(int& depth, InstPtr& result, InstPtr* operands, InstPtr* operators, int start,
+                 int end);
 
 // The codes a data-label reference reports under; statements and function
 // arguments use their own.

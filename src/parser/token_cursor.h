@@ -16,6 +16,10 @@ struct TokenCursor {
     int pos = 0;         // next unread token
     int64_t offset = 0;  // running byte count; wide so a huge script can't wrap it
     int32_t line = 0;    // for messages and for the nodes made
+    // Depths of the expression parser's traces.
+    int expr_op_depth = 0;
+    int op_hier_depth = 0;
+    int expr_depth = 0;
 };
 
 // True when the token `ahead` places past pos exists and is of kind type.
