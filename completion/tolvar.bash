@@ -69,7 +69,7 @@ _tolvar_decompile()
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
-            --text-id --offsets -v --version -? --help' -- "$cur")
+            --text-id --offsets --graph -v --version -? --help' -- "$cur")
         return
     fi
     _tolvar_files "$cur" ".bin"
