@@ -132,7 +132,7 @@ bool try_operand(Machine& m, int32_t pos, ExprKind kind, int32_t length)
         return false;
     }
     if (kind == EXPR_VARIABLE) {
-        m.st.nodes[node].row = row_for_code(code_byte, m.code.game);
+        m.st.nodes[node].row = row_of(m.code, code_byte);
     }
     m.stack[m.depth++] = node;
     if (step(m, pos + length)) {
@@ -231,7 +231,7 @@ bool step(Machine& m, int32_t pos)
     default:
         break;
     }
-    const CodeInfo* row = row_for_code(c, m.code.game);
+    const CodeInfo* row = row_of(m.code, c);
     if (row == nullptr || is_variable_code(c) ||
         (row->type != TYPE_OPERATOR && row->type != TYPE_FUNCTION)) {
         return false;
@@ -278,7 +278,7 @@ bool decode_variable(Parts& parts, int i, int32_t pos)
     }
     int16_t node = new_node(parts.st, EXPR_VARIABLE, b[pos + 1], b[pos]);
     if (node >= 0) {
-        parts.st.nodes[node].row = row_for_code(b[pos + 1], code.game);
+        parts.st.nodes[node].row = row_of(code, b[pos + 1]);
     }
     return node_then_rest(parts, i, TYPE_VARIABLE, node, pos + 2);
 }
@@ -450,7 +450,7 @@ int parts_of(const CodeInfo& row, ItemType* kinds)
 
 bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st)
 {
-    const CodeInfo* row = row_for_code(code.bytes[offset], code.game);
+    const CodeInfo* row = row_of(code, code.bytes[offset]);
     if (row == nullptr || row->type != TYPE_STATEMENT) {
         return false;
     }
@@ -534,7 +534,7 @@ uint32_t take_count(const uint8_t*& form)
 }
 
 // The node of the given kind whose bytes begin at p.
-ExprNode node_at(const uint8_t* p, ExprKind kind, int game)
+ExprNode node_at(const ByteCode& code, const uint8_t* p, ExprKind kind)
 {
     ExprNode node{kind, CODE_NONE, nullptr, p[0], {-1, -1, -1, -1}};
     switch (kind) {
@@ -550,12 +550,12 @@ ExprNode node_at(const uint8_t* p, ExprKind kind, int game)
         break;
     case EXPR_VARIABLE:
         node.code = p[1];
-        node.row = row_for_code(p[1], game);
+        node.row = row_of(code, p[1]);
         break;
     case EXPR_CALL:
     case EXPR_OPERATOR:
         node.code = p[0];
-        node.row = row_for_code(p[0], game);
+        node.row = row_of(code, p[0]);
         node.value = 0;
         break;
     case EXPR_LITERAL:
@@ -572,7 +572,7 @@ int16_t rebuild_expression(const ByteCode& code, DecodedStatement& st, const uin
     int depth = 0;
     for (uint32_t i = 0; i < count; ++i) {
         ExprKind kind = static_cast<ExprKind>(*form++);
-        ExprNode node = node_at(code.bytes + pos, kind, code.game);
+        ExprNode node = node_at(code, code.bytes + pos, kind);
         if (kind == EXPR_CALL || kind == EXPR_OPERATOR) {
             int args = node.row->param_count;
             depth -= args;
@@ -622,7 +622,7 @@ void rebuild_statement(const ByteCode& code, int32_t offset, const uint8_t* form
                        DecodedStatement& st)
 {
     const uint8_t* b = code.bytes;
-    st.row = row_for_code(b[offset], code.game);
+    st.row = row_of(code, b[offset]);
     st.offset = offset;
     st.node_count = 0;
     ItemType kinds[4];
@@ -650,7 +650,7 @@ void rebuild_statement(const ByteCode& code, int32_t offset, const uint8_t* form
             break;
         case TYPE_DATA_OFFSET:
             param.expr = static_cast<int16_t>(st.node_count++);
-            st.nodes[param.expr] = node_at(b + pos, EXPR_REF, code.game);
+            st.nodes[param.expr] = node_at(code, b + pos, EXPR_REF);
             pos += 5;
             break;
         default: {  // an expression and its eval code, or a variable

@@ -92,7 +92,14 @@ struct ByteCode {
     bool texts_apart;  // texts go to a text file, which may hold the kana byte in every game
     const uint8_t* marks = nullptr;  // texts end where a label is wanted
     SearchBudget* budget = nullptr;  // null: the search has no budget but its per-statement cap
+    const CodeInfo* const* rows = nullptr;  // row_for_code of each code in the game, when given
 };
+
+// The row of a code in the byte-code's game.
+inline const CodeInfo* row_of(const ByteCode& code, uint8_t c)
+{
+    return code.rows != nullptr ? code.rows[c] : row_for_code(c, code.game);
+}
 
 // Decodes the instruction statement that begins at offset. False when the
 // bytes there form none that a script line can give back.

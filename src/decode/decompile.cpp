@@ -311,6 +311,11 @@ int decompile_to(const uint8_t* bytes, int32_t size, const DecompileOptions& opt
     SearchBudget budget = search_budget_for(size);
     ByteCode code{bytes, size, options.game, options.texts_apart && !options.graph};
     code.budget = &budget;
+    const CodeInfo* rows[256];
+    for (int c = 0; c < 256; ++c) {
+        rows[c] = row_for_code(static_cast<Code>(c), options.game);
+    }
+    code.rows = rows;
     Layout layout;
     int result = lay_out(code, layout);
     counts.search_steps = budget.steps_used;

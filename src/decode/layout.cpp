@@ -442,26 +442,49 @@ void recut(Context& cx, const NewMarks& marked)
     }
 }
 
-// The offsets an item's statement refers to, into refs; how many.
+// The offsets an item's statement refers to, into refs; how many. A jump's
+// target is read straight from its bytes.
 int item_refs(Context& cx, const Item& item, int32_t* refs)
 {
     if (item.kind != ITEM_STATEMENT || !item.refers) {
         return 0;
     }
+    const uint8_t* b = cx.code.bytes + item.offset;
+    if (b[0] == CODE_JUMP) {
+        uint32_t target = static_cast<uint32_t>(b[1]) | static_cast<uint32_t>(b[2]) << 8 |
+                          static_cast<uint32_t>(b[3]) << 16 | static_cast<uint32_t>(b[4]) << 24;
+        refs[0] = static_cast<int32_t>(target);
+        return 1;
+    }
     item_statement(cx.code, cx.layout, item, cx.st);
     return statement_refs(cx.st, refs, MAX_REFS);
 }
 
-// True when a label can stand at offset: where an item begins, anywhere in
-// raw bytes, or at the end of the file.
-bool has_place(Context& cx, int32_t offset)
+// While the cutting settles, the label bit marks the places a label can
+// stand: where an item begins, every raw byte, and the end of the file.
+constexpr uint8_t MARK_PLACE = MARK_LABEL;
+
+void clear_places(Context& cx)
 {
-    const Growable<Item>& items = cx.layout.items;
-    if (offset == cx.code.size || items.count == 0) {
-        return offset == cx.code.size;
+    uint8_t* marks = marks_of(cx);
+    size_t count = static_cast<size_t>(cx.code.size) + 1;  // read once: marks may alias anything
+    for (size_t i = 0; i < count; ++i) {
+        marks[i] &= static_cast<uint8_t>(~MARK_PLACE);
     }
-    const Item& item = items.items[item_at(items, offset)];
-    return item.offset == offset || item.kind == ITEM_RAW;
+}
+
+void mark_places(Context& cx)
+{
+    clear_places(cx);
+    uint8_t* marks = marks_of(cx);
+    for (size_t i = 0; i < cx.layout.items.count; ++i) {
+        const Item& item = cx.layout.items.items[i];
+        int32_t last = item.kind == ITEM_RAW ? item_end(cx.layout, i) : item.offset + 1;
+        for (int32_t at = item.offset; at < last; ++at) {
+            marks[at] |= MARK_PLACE;
+        }
+    }
+    marks[cx.code.size] |= MARK_PLACE;
 }
 
 bool first_ref_without_place(Context& cx, const Item& item)
@@ -469,7 +492,7 @@ bool first_ref_without_place(Context& cx, const Item& item)
     int32_t refs[MAX_REFS];
     int count = item_refs(cx, item, refs);
     for (int r = 0; r < count; ++r) {
-        if (!has_place(cx, refs[r])) {
+        if ((marks_of(cx)[refs[r]] & MARK_PLACE) == 0) {
             return true;
         }
     }
@@ -485,6 +508,7 @@ void force_raw(Context& cx, NewMarks& forced, int32_t offset)
 // Statements whose references find no place give up their code byte.
 void place_refs(Context& cx, NewMarks& forced)
 {
+    mark_places(cx);
     for (size_t i = 0; i < cx.layout.items.count && !cx.failed; ++i) {
         const Item& item = cx.layout.items.items[i];
         if (first_ref_without_place(cx, item)) {
@@ -595,6 +619,8 @@ void make_raw(Item& item)
 
 void settle_by_raw_statements(Context& cx)
 {
+    // Raw items only add places: the places marked before stay true.
+    mark_places(cx);
     for (size_t i = 0; i < cx.layout.items.count; ++i) {
         Item& item = cx.layout.items.items[i];
         if (first_ref_without_place(cx, item)) {
@@ -606,6 +632,7 @@ void settle_by_raw_statements(Context& cx)
 
 void mark_labels(Context& cx)
 {
+    clear_places(cx);
     for (size_t i = 0; i < cx.layout.items.count; ++i) {
         int32_t refs[MAX_REFS];
         int count = item_refs(cx, cx.layout.items.items[i], refs);
