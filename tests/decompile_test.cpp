@@ -138,6 +138,10 @@ TEST(Decompile, JapaneseRegionsAcrossTextLines)
     std::string binary = compiled(script);
     ASSERT_GT(binary.size(), 1000u);
     expect_clean_round_trips(binary, "script lines", [](const RoundTrip&, bool) {});
+    // A text parameter runs on into the text lines after it: it takes no
+    // more of them than its line can hold.
+    expect_clean_round_trips(compiled("askc \"yn\"\n" + script + script + script + script),
+                             "parameter and lines", [](const RoundTrip&, bool) {});
 }
 
 // A reference to code that control flow reaches makes it no data table:

@@ -21,6 +21,11 @@ namespace {
 // Past this many variable codes in a row no line could hold the expression.
 constexpr int MAX_VARIABLE_RUN = 2 * MAX_EXPR_NODES;
 
+// A text parameter takes at most about this many bytes of a run of text;
+// the rest of the run follows as text lines. (The compiler writes the two
+// the same, and a longer parameter would not fit its line.)
+constexpr int32_t MAX_TEXT_PARAM = 1000;
+
 // The bytes of the longest expression a line can hold, and its eval code.
 constexpr int32_t MAX_EVAL_SPAN = 5 * MAX_EXPR_NODES + 1;
 
@@ -306,7 +311,8 @@ bool decode_fixed(Parts& parts, int i, int32_t pos)
         // A label can't stand inside the statement, not even right after
         // its code: the text ends before it.
         bool wanted_here = stops_at(code.marks, MARK_WANTED, pos);
-        int32_t end = wanted_here ? pos : text_run_end(code, pos, code.marks, MARK_WANTED);
+        int32_t end =
+            wanted_here ? pos : text_run_end(code, pos, code.marks, MARK_WANTED, MAX_TEXT_PARAM);
         param = DecodedParam{TYPE_TEXT, pos, end - pos, -1};
         return decode_parts(parts, i + 1, end);
     }
@@ -400,11 +406,12 @@ int32_t region_end(const ByteCode& code, int32_t pos, const uint8_t* marks, uint
 
 }  // namespace
 
-int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask)
+int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask,
+                     int32_t limit)
 {
     const uint8_t* b = code.bytes;
     int32_t i = offset;
-    while (i < code.size) {
+    while (i < code.size && i - offset < limit) {
         if (i > offset && stops_at(marks, stop_mask, i)) {
             break;
         }
@@ -414,7 +421,9 @@ int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks,
         }
         uint8_t c = b[i];
         int32_t end = c == '{' ? region_end(code, i, marks, stop_mask) : -1;
-        if (end < 0) {
+        // A region that would take the run past its limit is left for
+        // later, unless the run begins with it.
+        if (end < 0 || (end - offset > limit && i > offset)) {
             break;
         }
         i = end;

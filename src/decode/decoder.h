@@ -108,8 +108,10 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
 // Where the longest run of text bytes from offset ends that a literal can
 // hold, every double-byte region closed. With marks, the run also ends at
 // the first later offset whose mark has a bit of stop_mask, and no such
-// offset may fall inside a region.
-int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask);
+// offset may fall inside a region. Past limit bytes the run ends where it
+// can (a region it begins with may take it further).
+int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask,
+                     int32_t limit = INT32_MAX);
 
 // The offsets a statement refers to (jump targets and data labels), in
 // order; returns how many, at most max.
