@@ -287,6 +287,21 @@ TEST(Decompile, AmbiguousBytesComeBackAsStatements)
     }
 }
 
+// Where a statement reads two ways, the reading after which code can go on
+// wins: here int16 0xD2B2 and an eval code would end the statement at a
+// byte no item can begin with (0x02, a byte of the reference).
+TEST(Decompile, TheReadingCodeCanGoOnFrom)
+{
+    std::string bytes = from_hex("BF D4 B2 D2 A7 02 00 00 01 B7 85 A7");
+    bytes += std::string(0x2A7 - bytes.size(), 'a') + "\xB8";
+    RoundTrip trip = round_trip(bytes, 0, false);
+    EXPECT_TRUE(trip.ok) << trip.why;
+    EXPECT_EQ(trip.raw_bytes, 0) << trip.script;
+    EXPECT_TRUE(
+        has_line(trip.script, "    portrait eval $var[212] != indexof(int32 L_000002A7, 1)"))
+        << trip.script;
+}
+
 // Every byte-code a golden case expects, under every game type.
 TEST(Decompile, GoldenOutputsComeBackUnderEveryGame)
 {

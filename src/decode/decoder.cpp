@@ -1,5 +1,6 @@
 #include "decode/decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "front/text_literal.h"
@@ -61,7 +62,9 @@ struct Parts {
     DecodedStatement& st;
     ItemType kinds[4];
     int count;
-    int64_t steps;  // left for this statement, shared by all its expressions
+    int64_t steps;            // left for this statement, shared by all its expressions
+    DecodedStatement& first;  // the first reading found, when none fits what follows
+    bool found_first = false;
 };
 
 // Decodes parts from index i at pos; true when the whole statement did.
@@ -338,11 +341,45 @@ bool eval_code_ahead(const ByteCode& code, int32_t pos)
     return std::memchr(code.bytes + pos, CODE_EVAL, static_cast<size_t>(reach)) != nullptr;
 }
 
+// True when what follows a statement that ends at pos can begin an item
+// of code: a text, a 0 byte, a statement, a label, or the end of the file.
+bool followed_well(const ByteCode& code, int32_t pos)
+{
+    if (pos >= code.size || stops_at(code.marks, MARK_WANTED, pos)) {
+        return true;
+    }
+    uint8_t c = code.bytes[pos];
+    const CodeInfo* row = row_of(code, c);
+    return c == 0 || c == '\t' || c == '\n' || c == '{' || is_plain_byte(c) ||
+           (row != nullptr && row->type == TYPE_STATEMENT);
+}
+
+void keep_reading(DecodedStatement& to, const DecodedStatement& from)
+{
+    to.row = from.row;
+    to.offset = from.offset;
+    to.length = from.length;
+    to.param_count = from.param_count;
+    std::copy(from.params, from.params + 4, to.params);
+    to.node_count = from.node_count;
+    std::copy(from.nodes, from.nodes + from.node_count, to.nodes);
+}
+
 bool decode_parts(Parts& parts, int i, int32_t pos)
 {
     if (i == parts.count) {
+        // Where bytes read two ways, the reading that leaves bytes code can
+        // go on with is the one a compile made; the first reading stands
+        // when none does.
         parts.st.length = pos - parts.st.offset;
-        return true;
+        if (followed_well(parts.code, pos)) {
+            return true;
+        }
+        if (!parts.found_first) {
+            keep_reading(parts.first, parts.st);
+            parts.found_first = true;
+        }
+        return false;
     }
     if (pos >= parts.code.size && parts.kinds[i] != TYPE_TEXT) {
         return false;
@@ -466,7 +503,8 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
     st.row = row;
     st.offset = offset;
     st.node_count = 0;
-    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS};
+    DecodedStatement first;  // filled only when a reading is found that nothing can follow
+    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS, first};
     parts.count = parts_of(*row, parts.kinds);
     SearchBudget* budget = code.budget;
     if (budget != nullptr) {
@@ -477,6 +515,10 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
     int64_t allowed = parts.steps;
     st.param_count = parts.count;
     bool decoded = decode_parts(parts, 0, offset + 1);
+    if (!decoded && parts.found_first) {
+        keep_reading(st, first);
+        decoded = true;
+    }
     if (budget != nullptr) {
         int64_t used = allowed - (parts.steps > 0 ? parts.steps : 0);
         budget->credit -= used;
