@@ -4,7 +4,8 @@
 # each the compile time, the time of `wc -w` on the same file, their ratio
 # and the compiler's peak memory; the same for decompiling byte-code files
 # of the given sizes (made from generated scripts, checked to compile back
-# to their bytes) against `wc -w` on the byte-code file; the decompiler on
+# to their bytes) against `wc -w` on the byte-code file, with the peak
+# memory writing to a file and to standard output; the decompiler on
 # a crafted chunk repeated to 1 MB, per byte against the largest realistic
 # byte-code; then the CPU time a 20 KB script costs beyond starting
 # /bin/true.
@@ -116,6 +117,9 @@ for size in $sizes; do
     words=$(best_time wc -w "$binary")
     actual=$(stat -c %s "$binary")
     row "$size" "$actual" "$labels" "$time_s" "$words" "$kb"
+    kb_out=$(peak_kb "$decompile" "$binary")
+    awk -v kb="$kb_out" -v n="$actual" \
+        'BEGIN { printf "%8s to standard output: peak %.1f MB, %.2f times the byte-code\n", "", kb / 1024, kb * 1024 / n }'
     realistic_ns=$(awk -v t="$time_s" -v n="$actual" 'BEGIN { printf "%.3f", t * 1e9 / n }')
     rm -f "$script"
 done
