@@ -4,6 +4,7 @@
 
 #include "codegen/generator.h"
 #include "front/text_file.h"
+#include "isa/inst.h"
 #include "parser/statement.h"
 #include "support/diag.h"
 #include "support/memory.h"
@@ -20,6 +21,15 @@ FilePtr open_memory(const char* bytes, size_t size)
     return FilePtr(fmemopen(data, size, "r"));
 }
 
+// Every statement of a list and of the bodies below it, in script order.
+void watch_statements(const Inst* list, const StatementWatch& watch)
+{
+    for (const Inst* node = list; node != nullptr; node = node->next) {
+        watch.seen(watch.context, node->line, node->offset);
+        watch_statements(node->sub.get(), watch);
+    }
+}
+
 }  // namespace
 
 int compile_in_memory(ConvState& conv, const char* script, size_t script_size, const char* text,
@@ -33,7 +43,11 @@ int compile_in_memory(ConvState& conv, const char* script, size_t script_size, c
         }
     }
     FilePtr source = open_memory(script, script_size);
-    if (!source || read_source_stream(conv, source.get(), "script") < 0) {
+    int parsed = source ? read_source_stream(conv, source.get(), "script") : -1;
+    if (conv.watch != nullptr && conv.watch->seen != nullptr) {
+        watch_statements(conv.tree.get(), *conv.watch);
+    }
+    if (parsed < 0) {
         report_error(-1, "read source 'script'\n");
         return -1;
     }
