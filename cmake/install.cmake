@@ -2,12 +2,12 @@
 # of it by `cpack -G DEB`. tests/install/files.txt lists the result.
 include(GNUInstallDirs)
 
-install(TARGETS tolvar tolvar-decompile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tolvar tolvar-decompile tolvar-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages carry the version and are installed compressed, as Debian
 # wants them; man reads them so under any prefix.
 find_program(GZIP_EXE gzip REQUIRED)
-set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-script.5)
+set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-lsp.1 tolvar-script.5)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
 set(man_archives)
 foreach(page IN LISTS TOLVAR_MAN_PAGES)
