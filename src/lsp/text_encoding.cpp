@@ -101,13 +101,16 @@ size_t byte_of_column(std::string_view line, int column)
 
 bool sjis_open(SjisConverter& converter)
 {
+    // iconv_open fails with (iconv_t)-1: every bit set.
     iconv_t to = iconv_open("CP932", "UTF-8");
     iconv_t from = iconv_open("UTF-8", "CP932");
-    if (to == reinterpret_cast<iconv_t>(-1) || from == reinterpret_cast<iconv_t>(-1)) {
-        if (to != reinterpret_cast<iconv_t>(-1)) {
+    bool to_good = ~reinterpret_cast<uintptr_t>(to) != 0;
+    bool from_good = ~reinterpret_cast<uintptr_t>(from) != 0;
+    if (!to_good || !from_good) {
+        if (to_good) {
             iconv_close(to);
         }
-        if (from != reinterpret_cast<iconv_t>(-1)) {
+        if (from_good) {
             iconv_close(from);
         }
         return false;
