@@ -64,7 +64,8 @@ endforeach()
 install(DIRECTORY editors/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles)
 install(DIRECTORY editors/vscode editors/sublime
   DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvar/editors
-  REGEX "/(node_modules|package-lock\\.json|\\.vscodeignore|README\\.md|LICENSE|[^/]*\\.vsix)$" EXCLUDE)
+  REGEX "/(node_modules|package-lock\\.json|\\.vscodeignore|README\\.md|LICENSE|[^/]*\\.vsix)$" EXCLUDE
+  REGEX "/vscode/(extension\\.js|rollup\\.config\\.mjs|dist)$" EXCLUDE)
 # Debian's places: the licence in its machine-readable form, the changelog,
 # and the examples the manual pages use.
 install(FILES README.md cmake/debian/copyright ${doc_dir}/changelog.gz

@@ -210,6 +210,38 @@ describe('a session over the oracle example', () => {
   });
 });
 
+// The same character's place in each position encoding the server takes:
+// 😀 follows two ASCII letters and a Japanese one (three bytes of UTF-8).
+describe('positions in the encoding the client offers', () => {
+  const cases = [
+    [undefined, 'utf-16', 14, 16],
+    [['utf-16'], 'utf-16', 14, 16],
+    [['utf-8', 'utf-16'], 'utf-8', 16, 20],
+  ];
+  for (const [offered, chosen, start, end] of cases) {
+    it(`${JSON.stringify(offered)} gives ${chosen}`, async () => {
+      const child = spawn(server, [], { stdio: ['pipe', 'pipe', 'inherit'] });
+      const connection = rpc.createProtocolConnection(
+        new rpc.StreamMessageReader(child.stdout), new rpc.StreamMessageWriter(child.stdin));
+      const diagnostics = new Promise((resolve) =>
+        connection.onNotification(rpc.PublishDiagnosticsNotification.type, resolve));
+      connection.listen();
+      const capabilities = offered ? { general: { positionEncodings: offered } } : {};
+      const init = await connection.sendRequest(rpc.InitializeRequest.type,
+        { processId: null, rootUri: null, capabilities });
+      assert.strictEqual(init.capabilities.positionEncoding, chosen);
+      await connection.sendNotification(rpc.DidOpenTextDocumentNotification.type, {
+        textDocument: { uri: 'file:///nowhere/p.src', languageId: 'tolvar', version: 1,
+          text: '        "ab{日}😀"\n' },
+      });
+      const bad = (await diagnostics).diagnostics.find((d) => d.code === 6001);
+      assert.deepStrictEqual(bad.range,
+        { start: { line: 0, character: start }, end: { line: 0, character: end } });
+      child.kill();
+    });
+  }
+});
+
 // Raw bytes: what a broken or hostile client may send. Each case runs its
 // own server; the answers are JSON-RPC errors and the exit status is the
 // protocol's, never a crash or a hang.
