@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "driver/compile_memory.h"
+#include "driver/compile.h"
 #include "fuzz_support.h"
 #include "lsp/server.h"
 #include "support/diag.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/compile_memory.h"
+#include "driver/compile.h"
 #include "driver/driver.h"
 #include "lsp/frame.h"
 #include "lsp/server.h"

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "context/conv_state.h"
 #include "front/tokenizer.h"
-#include "labels/conv_state.h"
 #include "lsp/server.h"
 #include "support/diag.h"
 #include "support/settings.h"
@@ -196,7 +196,7 @@ void run_compile(Server& server, const std::string& script, const std::string* t
     conv.watch = &watch;
     server.compile(conv, script.data(), script.size(), text != nullptr ? text->data() : nullptr,
                    text != nullptr ? text->size() : 0);
-    analysis.game = game_type;
+    analysis.game = watch.game >= 0 ? watch.game : game_type;
     for (int32_t i = 0; i < conv.data_labels.count; ++i) {
         const DataLabel& label = conv.data_labels.entries[i];
         analysis.labels.push_back({label.label.get(), label.offset});

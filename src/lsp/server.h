@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "lsp/document.h"
 #include "lsp/frame.h"
 #include "lsp/text_encoding.h"

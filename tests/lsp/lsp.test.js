@@ -257,7 +257,7 @@ function runRaw(input) {
     const child = spawn(server, [], { stdio: ['pipe', 'pipe', 'ignore'] });
     const chunks = [];
     child.stdout.on('data', (c) => chunks.push(c));
-    child.on('exit', (status) => {
+    child.on('close', (status) => {  // after the output is read to its end
       let out = Buffer.concat(chunks).toString('utf8');
       const messages = [];
       for (let m; (m = /^Content-Length: (\d+)\r\n\r\n/.exec(out));) {

@@ -11,10 +11,12 @@
 namespace tolvar {
 
 // Optional, for tools that show offsets (the language server): told of
-// every statement a compile reads, with its line and byte offset.
+// every statement a compile reads, with its line and byte offset, and of
+// the game the script was compiled for (its `.option` line's, if any).
 struct StatementWatch {
     void (*seen)(void* context, int32_t line, int32_t offset) = nullptr;
     void* context = nullptr;
+    int game = -1;  // set when the parse ends
 };
 
 struct ConvState {
