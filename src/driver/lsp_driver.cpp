@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "driver/compile.h"
@@ -121,7 +122,12 @@ int lsp_main(int argc, char** argv)
         server_free(server);
         return 1;
     }
-    int status = serve(server);
+    int status = 1;
+    try {
+        status = serve(server);
+    } catch (const std::exception& e) {  // only the reader's buffers get here: memory
+        report_error(-1, "tolvar-lsp: %s\n", e.what());
+    }
     server_free(server);
     return status;
 }

@@ -25,6 +25,16 @@ void send_error(Server& server, const Json& id, int code, const std::string& mes
     send(server, {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
 }
 
+// An error from inside a catch: if even that fails, nothing is sent.
+void send_failure(Server& server, const char* message, const char* detail = "") noexcept
+{
+    try {
+        send_error(server, nullptr, ERROR_INTERNAL, std::string(message) + detail);
+    } catch (...) {
+        server.outbox.clear();
+    }
+}
+
 void send_result(Server& server, const Json& id, Json result)
 {
     send(server, {{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
@@ -371,9 +381,9 @@ void server_handle(Server& server, const std::string& body)
         dispatch(server, body);
     } catch (const std::bad_alloc&) {
         server.documents.clear();  // memory back before anything else
-        send_error(server, nullptr, ERROR_INTERNAL, "out of memory: every document was closed");
+        send_failure(server, "out of memory: every document was closed");
     } catch (const std::exception& e) {
-        send_error(server, nullptr, ERROR_INTERNAL, std::string("internal error: ") + e.what());
+        send_failure(server, "internal error: ", e.what());
     }
 }
 
@@ -390,20 +400,24 @@ void server_frame_error(Server& server, FrameStatus status)
 
 void server_flush(Server& server)
 {
-    try {
-        for (auto& [uri, doc] : server.documents) {
-            if (!doc.script || !doc.dirty) {
-                continue;
-            }
+    for (auto& [uri, doc] : server.documents) {
+        if (!doc.script || !doc.dirty) {
+            continue;
+        }
+        try {
             analyse_script(server, doc);
             publish(server, doc, uri);
             if (!doc.analysis.text_uri.empty()) {
                 publish(server, doc, doc.analysis.text_uri);
             }
+        } catch (const std::bad_alloc&) {
+            server.documents.clear();  // memory back before anything else
+            send_failure(server, "out of memory: every document was closed");
+            return;
+        } catch (const std::exception& e) {
+            doc.dirty = false;  // not again until it changes
+            send_failure(server, "internal error: ", e.what());
         }
-    } catch (const std::exception&) {
-        server.documents.clear();
-        send_error(server, nullptr, ERROR_INTERNAL, "out of memory: every document was closed");
     }
 }
 
