@@ -2,7 +2,7 @@
 # of it by `cpack -G DEB`. tests/install/files.txt lists the result.
 include(GNUInstallDirs)
 
-install(TARGETS tolvar tolvar-decompile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tolvar tolvar-decompile tolvar-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The changelog's first entry is this version's: a version without an entry
 # fails here, and its date goes into the manual pages.
@@ -27,7 +27,7 @@ set(TOLVAR_DATE ${year}-${month}-${day})
 # Manual pages carry the version and the date and are installed compressed,
 # as Debian wants them; man reads them so under any prefix.
 find_program(GZIP_EXE gzip REQUIRED)
-set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-script.5)
+set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-lsp.1 tolvar-script.5)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
 set(man_archives)
 foreach(page IN LISTS TOLVAR_MAN_PAGES)
@@ -64,7 +64,8 @@ endforeach()
 install(DIRECTORY editors/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles)
 install(DIRECTORY editors/vscode editors/sublime
   DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvar/editors
-  REGEX "/(node_modules|package-lock\\.json|\\.vscodeignore|README\\.md|LICENSE|[^/]*\\.vsix)$" EXCLUDE)
+  REGEX "/(node_modules|package-lock\\.json|\\.vscodeignore|README\\.md|LICENSE|[^/]*\\.vsix)$" EXCLUDE
+  REGEX "/vscode/(extension\\.js|rollup\\.config\\.mjs|dist)$" EXCLUDE)
 # Debian's places: the licence in its machine-readable form, the changelog,
 # and the examples the manual pages use.
 install(FILES README.md cmake/debian/copyright ${doc_dir}/changelog.gz

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile decompile text_literal text_file)
+[ ${#targets[@]} -gt 0 ] || targets=(compile decompile text_literal text_file lsp_frames lsp_requests)
 
 cmake --workflow --preset fuzz >/dev/null
 build=build/fuzz

@@ -24,9 +24,29 @@ struct SettingsScope {
     SettingsScope& operator=(const SettingsScope&) = delete;
 };
 
+// Every statement of a list and of the bodies below it, in script order.
+void watch_statements(const Inst* list, const StatementWatch& watch)
+{
+    for (const Inst* node = list; node != nullptr; node = node->next) {
+        watch.seen(watch.context, node->line, node->offset);
+        watch_statements(node->sub.get(), watch);
+    }
+}
+
+// What the sink hands a statement to: the generation, and the caller's
+// watch where it has one.
+struct Taker {
+    StreamedGeneration* gen;
+    const StatementWatch* watch;
+};
+
 void take_statement(void* context, InstPtr statement, int64_t end)
 {
-    stream_statement(*static_cast<StreamedGeneration*>(context), statement.get(), end);
+    const Taker& taker = *static_cast<Taker*>(context);
+    if (taker.watch != nullptr) {
+        watch_statements(statement.get(), *taker.watch);
+    }
+    stream_statement(*taker.gen, statement.get(), end);
 }
 
 // A read-only stream over bytes; fmemopen only reads through the pointer.
@@ -55,10 +75,18 @@ int compile_script(ConvState& conv, FILE* script, const char* name, size_t size_
     set_diag_subject(name);
     StreamedGeneration gen;
     stream_begin(gen, conv.data_labels, size_hint);
-    StatementSink sink{take_statement, &gen};
+    const StatementWatch* watch =
+        conv.watch != nullptr && conv.watch->seen != nullptr ? conv.watch : nullptr;
+    Taker taker{&gen, watch};
+    StatementSink sink{take_statement, &taker};
     int parsed = parse_script(conv, script, name, &sink);
     if (parsed == 0) {
         hand_over_statements(sink, conv.tree, nullptr, conv.size);
+    } else if (watch != nullptr) {
+        watch_statements(conv.tree.get(), *watch);  // those read before the error
+    }
+    if (conv.watch != nullptr) {
+        conv.watch->game = game_type;  // before the settings are put back
     }
     stream_end(gen);
     if (parsed < 0) {

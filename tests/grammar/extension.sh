@@ -16,9 +16,19 @@ version=$2
 source "$here/npm_packages.sh"
 npm_packages "extension test" "$extension" "$work"
 
+# vsce's prepublish step bundles the client with rollup from the
+# extension's node_modules: package a copy that has them (hard links).
+copy="$work/extension"
+rm -rf "$copy"
+mkdir -p "$copy"
+for entry in "$extension"/* "$extension"/.vscodeignore; do
+    [ "$(basename "$entry")" = node_modules ] || cp -r "$entry" "$copy/"
+done
+cp -al "$work/node_modules" "$copy/"
+
 vsce()
 {
-    (cd "$extension" && node "$work/node_modules/@vscode/vsce/vsce" "$@" </dev/null)
+    (cd "$copy" && node "$work/node_modules/@vscode/vsce/vsce" "$@" </dev/null)
 }
 
 status=0
@@ -31,8 +41,10 @@ if ! said=$(vsce package -o "$work/$vsix" 2>&1) || [[ $said == *WARNING* ]] ||
     status=1
 fi
 
+# Its own files, the client bundled with the language client library.
 expected='LICENSE
 README.md
+dist/extension.js
 language-configuration.json
 package.json
 syntaxes/tolvar-text.tmLanguage.json
@@ -40,6 +52,18 @@ syntaxes/tolvar.tmLanguage.json
 text-language-configuration.json'
 if ! diff -u <(echo "$expected") <(vsce ls 2>&1 | LC_ALL=C sort); then
     echo "FAIL: the extension's files differ (see .vscodeignore)" >&2
+    status=1
+fi
+
+# The bundle loads (against a stand-in for the editor's `vscode` module)
+# and gives VS Code its two entry points.
+stub="$work/stub/node_modules/vscode"
+mkdir -p "$stub"
+echo 'const any = new Proxy(function () {}, { get: () => any }); module.exports = any;' >"$stub/index.js"
+if ! NODE_PATH="$work/stub/node_modules" node -e "
+    const e = require('$copy/dist/extension.js');
+    process.exit(typeof e.activate === 'function' && typeof e.deactivate === 'function' ? 0 : 1)"; then
+    echo "FAIL: dist/extension.js does not export activate and deactivate" >&2
     status=1
 fi
 

@@ -40,7 +40,7 @@ for command in tolvar tolvar-decompile; do
 done
 
 status=0
-for page in tolvar.1 tolvar-decompile.1 tolvar-script.5; do
+for page in tolvar.1 tolvar-decompile.1 tolvar-lsp.1 tolvar-script.5; do
     file="$prefix/share/man/man${page##*.}/$page.gz"
     if command -v groff >/dev/null; then
         if ! warnings=$(gzip -dc "$file" | groff -man -ww -z -Tutf8 2>&1) || [ -n "$warnings" ]; then

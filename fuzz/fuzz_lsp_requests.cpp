@@ -1,0 +1,113 @@
+// The language server's request handling. The first byte chooses: even,
+// the rest is a script that is opened, asked about, edited and asked
+// about again, with the requests and places the next two bytes give; odd, the rest is message bodies split at NUL bytes,
+// sent after initialize. Anything but an answer or an error is a crash.
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "driver/compile.h"
+#include "fuzz_support.h"
+#include "lsp/server.h"
+#include "support/diag.h"
+#include "support/settings.h"
+
+using namespace tolvar;
+using Json = nlohmann::json;
+
+namespace {
+
+const char* const URI = "file:///fuzz/script.src";
+
+void send(Server& server, const Json& message)
+{
+    server_handle(server, message.dump(-1, ' ', false, Json::error_handler_t::replace));
+    server.outbox.clear();
+}
+
+Json request(int id, const char* method, Json params)
+{
+    return {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}};
+}
+
+// One request that reads a document, chosen by a byte, at the place two
+// bytes give (one per run keeps runs fast enough for long fuzzing).
+void ask(Server& server, uint8_t choice, uint8_t line, uint8_t character)
+{
+    Json at = {{"textDocument", {{"uri", URI}}},
+               {"position", {{"line", line % 16}, {"character", character % 64}}}};
+    Json range = {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 99}, {"character", 0}}}};
+    switch (choice % 7) {
+    case 0: send(server, request(2, "textDocument/hover", at)); break;
+    case 1: send(server, request(2, "textDocument/definition", at)); break;
+    case 2: send(server, request(2, "textDocument/completion", at)); break;
+    case 3:
+        at["context"] = {{"includeDeclaration", true}};
+        send(server, request(3, "textDocument/references", at));
+        break;
+    case 4:
+        at["newName"] = "renamed";
+        send(server, request(4, "textDocument/rename", at));
+        break;
+    case 5: send(server, request(5, "textDocument/documentSymbol", {{"textDocument", {{"uri", URI}}}})); break;
+    default:
+        send(server, request(6, "textDocument/inlayHint", {{"textDocument", {{"uri", URI}}}, {"range", range}}));
+        break;
+    }
+}
+
+void script_session(Server& server, const std::string& text, uint8_t a, uint8_t b)
+{
+    Json item = {{"uri", URI}, {"languageId", "tolvar"}, {"version", 1}, {"text", text}};
+    send(server, {{"jsonrpc", "2.0"},
+                  {"method", "textDocument/didOpen"},
+                  {"params", {{"textDocument", item}}}});
+    server_flush(server);
+    ask(server, static_cast<uint8_t>(a >> 4), a, b);
+    Json range = {{"start", {{"line", b % 8}, {"character", a % 16}}},
+                  {"end", {{"line", b % 8 + a % 2}, {"character", b % 32}}}};
+    send(server, {{"jsonrpc", "2.0"},
+                  {"method", "textDocument/didChange"},
+                  {"params", {{"textDocument", {{"uri", URI}, {"version", 2}}},
+                              {"contentChanges", {{{"range", range}, {"text", text.substr(0, 16)}}}}}}});
+    server_flush(server);
+    ask(server, static_cast<uint8_t>(b >> 4), b, a);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 3) {
+        return 0;
+    }
+    settings_reset();
+    // The converters and /dev/null once; every input starts a new session.
+    static Server server;
+    static bool started = server_init(server, compile_in_memory);
+    if (!started) {
+        tolvar_fuzz::fail("the server did not start", "");
+    }
+    server.state = SERVER_STARTING;
+    server.documents.clear();
+    server.default_game = 0;
+    server.text_file.clear();
+    send(server, request(1, "initialize", {{"capabilities", Json::object()}}));
+    std::string rest(reinterpret_cast<const char*>(data + 3), size - 3);
+    if (data[0] % 2 == 0) {
+        script_session(server, rest, data[1], data[2]);
+    } else {
+        for (size_t at = 0; at <= rest.size();) {
+            size_t end = rest.find('\0', at);
+            end = end == std::string::npos ? rest.size() : end;
+            server_handle(server, rest.substr(at, end - at));
+            server_flush(server);
+            server.outbox.clear();
+            at = end + 1;
+        }
+    }
+    server.outbox.clear();
+    settings_reset();
+    return 0;
+}
