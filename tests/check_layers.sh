@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a file includes a header of a higher layer. The layers, lowest
 # first (a folder may include its own layer and those below it):
-#   0 support   1 isa   2 front, labels   3 parser   4 codegen, decode   5 driver
+#   0 support   1 isa   2 front, labels   3 parser   4 codegen, decode
+#   5 services (text_tools)   6 driver
 set -euo pipefail
 src="${1:-$(dirname "$0")/../src}"
 
@@ -12,7 +13,8 @@ layer_of() {
     front | labels) echo 2 ;;
     parser) echo 3 ;;
     codegen | decode) echo 4 ;;
-    driver) echo 5 ;;
+    text_tools) echo 5 ;;
+    driver) echo 6 ;;
     *) echo "unknown folder '$1'" >&2; exit 2 ;;
     esac
 }

@@ -18,6 +18,48 @@ namespace tolvar {
 
 namespace {
 
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+}  // namespace
+
+int parse_text_id(const char* text)
+{
+    int value = 0;
+    for (int i = 0; i < 4; ++i) {
+        int digit = hex_value(text[i]);
+        if (digit < 0) {
+            return -1;
+        }
+        value = value * 16 + digit;
+    }
+    return text[4] == '\0' ? value : -1;
+}
+
+int text_id_from_name(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const char* p = slash != nullptr ? slash + 1 : path;
+    while (*p != '\0' && (*p < '0' || *p > '9')) {
+        ++p;
+    }
+    int value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = (value * 16 + (*p - '0')) & 0xFFFF;
+    }
+    return value;
+}
+
+namespace {
+
 // The byte-code a compile can produce is at most this long.
 constexpr long long MAX_BINARY_SIZE = 2147483647;
 
@@ -57,47 +99,6 @@ bool is(const char* arg, const char* short_name, const char* long_name)
 {
     return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
            std::strcmp(arg, long_name) == 0;
-}
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-
-// Four hexadecimal digits as a number, or -1.
-int parse_text_id(const char* text)
-{
-    int value = 0;
-    for (int i = 0; i < 4; ++i) {
-        int digit = hex_value(text[i]);
-        if (digit < 0) {
-            return -1;
-        }
-        value = value * 16 + digit;
-    }
-    return text[4] == '\0' ? value : -1;
-}
-
-// The default text id: the last four digits of the first number in the
-// file's name (npc77.bin gives 0077, as T0077_0001), else 0000.
-int text_id_from_name(const char* path)
-{
-    const char* slash = std::strrchr(path, '/');
-    const char* p = slash != nullptr ? slash + 1 : path;
-    while (*p != '\0' && (*p < '0' || *p > '9')) {
-        ++p;
-    }
-    int value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = (value * 16 + (*p - '0')) & 0xFFFF;
-    }
-    return value;
 }
 
 // The argument after an option that takes one, or null after the message.

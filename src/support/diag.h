@@ -119,6 +119,8 @@ void report_diagnostic(const Diagnostic& d);
 
 using DiagSink = void (*)(const Diagnostic& d, void* context);
 void set_diag_sink(DiagSink sink, void* context);
+// The sink installed now (null for none), to put back after borrowing it.
+DiagSink diag_sink(void** context);
 
 // The file the lines of report_error and report_warning are about, for
 // the record they make in the new forms ("line N: " gives the line).
