@@ -280,12 +280,15 @@ bool make_literal(Translating& t, const PoEntry& e, const LiteralVerdict& origin
         !judge_literal(t.literal.data.get(), t.literal.size, t.stored, verdict)) {
         return false;
     }
-    if (!verdict.decodes || verdict.start_region != original.start_region ||
-        verdict.end_region != original.end_region) {
+    // The message of the decoding from outside a region stands for every
+    // text that starts outside one.
+    bool decodes_alike = verdict.decodes && verdict.start_region == original.start_region;
+    if (!decodes_alike || verdict.end_region != original.end_region) {
+        bool rule_broken = original.start_region == 0 && verdict.start_region != 0;
         report_at(DIAG_ERROR, 5043, where, "'%.10s': %s", po_string(t.po, e.context),
-                  !verdict.decodes ? verdict.message
-                                   : "the translation must open and close '{' '}' regions as "
-                                     "the original does");
+                  !verdict.decodes || rule_broken
+                      ? verdict.message
+                      : "the translation must open and close '{' '}' regions as the original does");
         return false;
     }
     return true;
