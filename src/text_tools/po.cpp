@@ -238,6 +238,8 @@ struct Translating {
     ByteBuffer game;     // the translation in the game's bytes
     ByteBuffer literal;  // and as a quoted text
     int errors = 0;
+    int untranslated = 0;  // reported once, as a count: a PO editor lists them
+    int texts = 0;
 };
 
 // The entry for the data line; null, with a warning, when there is none.
@@ -308,6 +310,7 @@ const PoEntry* usable_entry(Translating& t, const TextLine& line, LiteralVerdict
 {
     const TextTable& table = t.table;
     PoEntry* e = entry_for(t, line);
+    t.texts += e != nullptr ? 1 : 0;
     if (e == nullptr ||
         !judge_literal(table.bytes.data.get() + line.text_start, line.text_end - line.text_start,
                        t.stored, original) ||
@@ -323,7 +326,7 @@ const PoEntry* usable_entry(Translating& t, const TextLine& line, LiteralVerdict
         return nullptr;
     }
     if (e->str_size == 0) {
-        report_at(DIAG_WARNING, 5045, where, "'%.10s' untranslated: original kept", label);
+        ++t.untranslated;
         return nullptr;
     }
     if (e->fuzzy) {
@@ -387,7 +390,7 @@ int texts_from_po(TextCodec& codec, const TextTable& table, const char* po_name,
         return -1;
     }
     out.memory_code = 5090;
-    Translating t{codec, table, file, out, {}, {}, {}, {}, 0};
+    Translating t{codec, table, file, out, {}, {}, {}, {}, 0, 0, 0};
     t.stored.memory_code = t.utf8.memory_code = t.game.memory_code = t.literal.memory_code = 5090;
     if (!buffer_reserve(out, table.bytes.size + 4096) ||
         !buffer_append(out, table.bytes.data.get(), table.skipped)) {
@@ -399,6 +402,10 @@ int texts_from_po(TextCodec& codec, const TextTable& table, const char* po_name,
         }
     }
     report_unused_entries(file, table);
+    if (t.untranslated > 0) {
+        report_at(DIAG_WARNING, 5045, {po_name, 0, 0, 0},
+                  "%d of %d texts untranslated: originals kept", t.untranslated, t.texts);
+    }
     return t.errors > 0 ? -1 : 0;
 }
 

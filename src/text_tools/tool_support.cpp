@@ -72,10 +72,15 @@ void vreport_at(DiagKind kind, int code, const Place& where, const Place* note_w
     char message[1024];
     std::vsnprintf(message, sizeof message, fmt, args);
     if (!as_record()) {
-        if (kind == DIAG_WARNING) {
-            report_warning(code, "'%s' line %d: %s\n", where.file, where.line, message);
+        const char* form = where.line > 0 ? "'%s' line %d: %s\n" : "'%s': %s\n";
+        if (where.line > 0 && kind == DIAG_WARNING) {
+            report_warning(code, form, where.file, where.line, message);
+        } else if (where.line > 0) {
+            report_error(code, form, where.file, where.line, message);
+        } else if (kind == DIAG_WARNING) {
+            report_warning(code, form, where.file, message);
         } else {
-            report_error(code, "'%s' line %d: %s\n", where.file, where.line, message);
+            report_error(code, form, where.file, message);
         }
         if (note_where != nullptr) {
             report_plain("  '%s' line %d: %s\n", note_where->file, note_where->line, note);
