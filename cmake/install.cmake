@@ -2,12 +2,12 @@
 # of it by `cpack -G DEB`. tests/install/files.txt lists the result.
 include(GNUInstallDirs)
 
-install(TARGETS tolvar tolvar-decompile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tolvar tolvar-decompile tolvar-text RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages carry the version and are installed compressed, as Debian
 # wants them; man reads them so under any prefix.
 find_program(GZIP_EXE gzip REQUIRED)
-set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-script.5)
+set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-text.1 tolvar-script.5)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
 set(man_archives)
 foreach(page IN LISTS TOLVAR_MAN_PAGES)
@@ -23,8 +23,8 @@ foreach(page IN LISTS TOLVAR_MAN_PAGES)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_archives})
 
-# bash-completion loads a file by the command's name: one file, two names.
-foreach(command tolvar tolvar-decompile)
+# bash-completion loads a file by the command's name: one file, three names.
+foreach(command tolvar tolvar-decompile tolvar-text)
   install(FILES completion/tolvar.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${command})
 endforeach()
@@ -46,7 +46,9 @@ set(CPACK_PACKAGE_DESCRIPTION
   "tolvar compiles the line-oriented conversation scripts of a family of\n\
 role-playing game engines into the byte-code their conversation interpreter\n\
 runs; tolvar-decompile turns such byte-code back into a script that compiles\n\
-to the same bytes. With manual pages, bash completion and highlighting for\n\
+to the same bytes; tolvar-text moves a script's texts into a text file\n\
+and translates them through gettext PO files. With manual pages, bash\n\
+completion and highlighting for\n\
 Vim, VS Code and Sublime Text.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

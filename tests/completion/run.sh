@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # The bash completion: what it offers in a folder of sample files, and that
 # its options are the ones each command accepts and lists in its usage.
-#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE
+#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE [TOLVAR-TEXT]
 set -euo pipefail
 completion=$(realpath "$1")
 declare -A binary=([tolvar]=$(realpath "$2") [tolvar-decompile]=$(realpath "$3"))
+commands=(tolvar tolvar-decompile)
+if [ $# -ge 4 ]; then
+    binary[tolvar-text]=$(realpath "$4")
+    commands+=(tolvar-text)
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -59,10 +64,17 @@ check 'scripts/ talk.txt texts/' tolvar-decompile -t ''
 check '' tolvar-decompile --text-id ''
 check '--text --text-id' tolvar-decompile --tex
 check '--offsets --output' tolvar-decompile --o
+if [ -n "${binary[tolvar-text]:-}" ]; then
+    check 'check extract from-po to-po' tolvar-text ''
+    check 'scripts/ talk.src texts/' tolvar-text extract -t talk.txt ''
+    check 'scripts/ talk.txt texts/' tolvar-text to-po -t ''
+    check '-a notes.md scripts/ talk.bin talk.src talk.txt texts/' tolvar-text from-po ''
+    check '--text --text-id' tolvar-text check --tex
+fi
 
 # Every option offered is accepted, and every option of the usage text is
 # offered.
-for command in tolvar tolvar-decompile; do
+for command in "${commands[@]}"; do
     offered_options=" $(offered "$command" -) "
     read -r -a options <<<"$offered_options"
     for option in "${options[@]}"; do
@@ -73,7 +85,7 @@ for command in tolvar tolvar-decompile; do
         fi
     done
     mapfile -t options < <("${binary[$command]}" --help 2>&1 | tail -n +2 |
-        grep -oE -- '-[-?A-Za-z0-9]+')
+        grep -oE -- '(^|[][ |])-[-?A-Za-z0-9]+' | sed 's/^[][ |]//')
     for option in "${options[@]}"; do
         if [[ $offered_options != *" $option "* ]]; then
             echo "FAIL: $command --help lists $option, which is not offered" >&2
