@@ -4,8 +4,28 @@ include(GNUInstallDirs)
 
 install(TARGETS tolvar tolvar-decompile tolvar-text RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Manual pages carry the version and are installed compressed, as Debian
-# wants them; man reads them so under any prefix.
+# The changelog's first entry is this version's: a version without an entry
+# fails here, and its date goes into the manual pages.
+file(STRINGS cmake/debian/changelog changelog_head LIMIT_COUNT 1)
+if(NOT changelog_head MATCHES "^tolvar \\(([^)]*)\\) " OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "cmake/debian/changelog: the first entry is not version ${PROJECT_VERSION}")
+endif()
+file(STRINGS cmake/debian/changelog changelog_trailer REGEX "^ -- " LIMIT_COUNT 1)
+if(NOT changelog_trailer MATCHES ">  [A-Z][a-z][a-z], ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+  message(FATAL_ERROR "cmake/debian/changelog: no date in the first entry")
+endif()
+set(day ${CMAKE_MATCH_1})
+set(year ${CMAKE_MATCH_3})
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+list(FIND months ${CMAKE_MATCH_2} month)
+math(EXPR month "${month} + 1" OUTPUT_FORMAT DECIMAL)
+if(month LESS 10)
+  set(month 0${month})
+endif()
+set(TOLVAR_DATE ${year}-${month}-${day})
+
+# Manual pages carry the version and the date and are installed compressed,
+# as Debian wants them; man reads them so under any prefix.
 find_program(GZIP_EXE gzip REQUIRED)
 set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-text.1 tolvar-script.5)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
@@ -23,18 +43,33 @@ foreach(page IN LISTS TOLVAR_MAN_PAGES)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_archives})
 
+set(doc_dir ${PROJECT_BINARY_DIR}/doc)
+configure_file(cmake/debian/changelog ${doc_dir}/changelog COPYONLY)
+add_custom_command(OUTPUT ${doc_dir}/changelog.gz
+  COMMAND ${GZIP_EXE} -9 -n -k -f changelog
+  DEPENDS ${doc_dir}/changelog
+  WORKING_DIRECTORY ${doc_dir}
+  VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${doc_dir}/changelog.gz)
+
 # bash-completion loads a file by the command's name: one file, three names.
 foreach(command tolvar tolvar-decompile tolvar-text)
   install(FILES completion/tolvar.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${command})
 endforeach()
 
-# Vim finds share/vim/vimfiles under /usr; the editor folders are there to be
-# copied into a user's editor.
+# Vim finds share/vim/vimfiles under /usr. Of the VS Code and Sublime Text
+# folders, what an editor reads: the grammars for other editors, not the
+# .vsix's making.
 install(DIRECTORY editors/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles)
 install(DIRECTORY editors/vscode editors/sublime
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvar/editors)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvar/editors
+  REGEX "/(node_modules|package-lock\\.json|\\.vscodeignore|README\\.md|LICENSE|[^/]*\\.vsix)$" EXCLUDE)
+# Debian's places: the licence in its machine-readable form, the changelog,
+# and the examples the manual pages use.
+install(FILES README.md cmake/debian/copyright ${doc_dir}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(TOLVAR_PACKAGE_MAINTAINER "tolvar maintainers <maintainers@tolvar.invalid>"
   CACHE STRING "The Maintainer field of the Debian package")

@@ -1,5 +1,5 @@
 # bash completion for tolvar, tolvar-decompile and tolvar-text -*- shell-script -*-
-# Installed under every command's name, so that bash-completion loads it for either
+# Installed under each command's name, so that bash-completion loads it for any
 # command; it needs nothing from bash-completion itself.
 
 # Completes in COMPREPLY the files that begin with cur: folders, and the
@@ -10,7 +10,7 @@ _tolvar_files()
     local -a folders=() matching=() others=()
     while IFS= read -r name; do
         if [ -d "$name" ]; then
-            folders+=("$name/")
+            folders+=("$name")
         elif [ -z "$suffix" ] || [[ $name == *"$suffix" ]]; then
             matching+=("$name")
         else
@@ -19,10 +19,6 @@ _tolvar_files()
     done < <(compgen -f -- "$cur")
     [ "${#matching[@]}" -gt 0 ] || matching=("${others[@]}")
     COMPREPLY=("${folders[@]}" "${matching[@]}")
-    # A folder is a step on the way, not an argument.
-    if [ "${#COMPREPLY[@]}" -eq 1 ] && [ -d "${COMPREPLY[0]%/}" ]; then
-        compopt -o nospace 2>/dev/null
-    fi
     compopt -o filenames 2>/dev/null
 }
 

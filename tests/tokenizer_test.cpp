@@ -60,7 +60,12 @@ Lexed lex(const char* line)
         if (out.last != 1) {
             break;
         }
-        out.tokens += (out.tokens.empty() ? "" : " ") + describe(out.token);
+        // Appended one by one: GCC 12 sees an impossible size in the
+        // temporary of `"" + std::string` (-Wstringop-overflow).
+        if (!out.tokens.empty()) {
+            out.tokens += ' ';
+        }
+        out.tokens += describe(out.token);
         pos = next;
     }
     out.stop = next - line;

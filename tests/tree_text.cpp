@@ -44,7 +44,12 @@ std::string params_text(const Inst* node)
 {
     std::string text;
     for (int i = 0; i < node->param_count; ++i) {
-        text += (i == 0 ? "" : ", ") + slot_text(node->params[i]);
+        // Appended one by one: GCC 12 sees an impossible size in the
+        // temporary of `"" + std::string` (-Wstringop-overflow).
+        if (i != 0) {
+            text += ", ";
+        }
+        text += slot_text(node->params[i]);
     }
     return text;
 }

@@ -147,7 +147,12 @@ std::string render(const std::vector<std::string>& words, Style style)
 {
     std::string out;
     for (const std::string& word : words) {
-        out += (out.empty() ? "" : separator(style)) + escape_word(word, style);
+        // Appended one by one: GCC 12 sees an impossible size in the
+        // temporary of `"" + std::string` (-Wstringop-overflow).
+        if (!out.empty()) {
+            out += separator(style);
+        }
+        out += escape_word(word, style);
     }
     return out;
 }

@@ -14,24 +14,37 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-mkdir scripts texts
+mkdir scripts texts 'old talks'
 touch -- talk.src talk.txt talk.bin notes.md scripts/a.src texts/b.txt -a
 
 # shellcheck source=/dev/null
 source "$completion"
 
+# compopt works only while readline completes; here it records the options.
+compopt()
+{
+    [[ " $* " != *" -o filenames "* ]] || filenames=yes
+}
+
 # The words offered for a command line whose last word is being completed,
-# sorted, on one line.
+# sorted, on one line, each folder marked with a slash as readline marks it
+# for file names.
 offered()
 {
     COMP_WORDS=("$@")
     COMP_CWORD=$(($# - 1))
     COMPREPLY=()
-    local registered
+    filenames=no
+    local registered word
     registered=$(complete -p "$1")
     registered=${registered#*-F }
     "${registered%% *}" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
+    for word in "${COMPREPLY[@]}"; do
+        if [ "$filenames" = yes ] && [ -d "$word" ]; then
+            word+=/
+        fi
+        printf '%s\n' "$word"
+    done | sort | tr '\n' '|' | sed 's/|$//'
 }
 
 failures=0
@@ -47,35 +60,37 @@ check()
     fi
 }
 
-# expected | command line, the last word being completed
-check 'scripts/ talk.src texts/' tolvar ''
-check 'scripts/ talk.src texts/' tolvar --se ''
+# expected (words separated by |) | command line, the last word being completed
+check 'old talks/|scripts/|talk.src|texts/' tolvar ''
+check 'old talks/' tolvar o
+check 'old talks/|scripts/|talk.src|texts/' tolvar --se ''
 check 'scripts/a.src' tolvar scripts/
-check 'talk.src texts/' tolvar t
-check 'scripts/ talk.txt texts/' tolvar -t ''
+check 'talk.src|texts/' tolvar t
+check 'old talks/|scripts/|talk.txt|texts/' tolvar -t ''
 check 'texts/b.txt' tolvar --text texts/
-check '-a notes.md scripts/ talk.bin talk.src talk.txt texts/' tolvar talk.src -o ''
-check '-a notes.md scripts/ talk.bin talk.src talk.txt texts/' tolvar -E ''
+check '-a|notes.md|old talks/|scripts/|talk.bin|talk.src|talk.txt|texts/' tolvar talk.src -o ''
+check '-a|notes.md|old talks/|scripts/|talk.bin|talk.src|talk.txt|texts/' tolvar -E ''
 check 'notes.md' tolvar n
-check '--endif-without-if --error' tolvar --e
-check '--implicit-decl --implicit-eval --implicit-int32' tolvar --im
-check 'scripts/ talk.bin texts/' tolvar-decompile ''
-check 'scripts/ talk.txt texts/' tolvar-decompile -t ''
+check '--endif-without-if|--error' tolvar --e
+check '--implicit-decl|--implicit-eval|--implicit-int32' tolvar --im
+check 'old talks/|scripts/|talk.bin|texts/' tolvar-decompile ''
+check 'old talks/|scripts/|talk.txt|texts/' tolvar-decompile -t ''
 check '' tolvar-decompile --text-id ''
-check '--text --text-id' tolvar-decompile --tex
-check '--offsets --output' tolvar-decompile --o
-if [ -n "${binary[tolvar-text]:-}" ]; then
-    check 'check extract from-po to-po' tolvar-text ''
-    check 'scripts/ talk.src texts/' tolvar-text extract -t talk.txt ''
-    check 'scripts/ talk.txt texts/' tolvar-text to-po -t ''
-    check '-a notes.md scripts/ talk.bin talk.src talk.txt texts/' tolvar-text from-po ''
-    check '--text --text-id' tolvar-text check --tex
-fi
+check '--text|--text-id' tolvar-decompile --tex
+check '--offsets|--output' tolvar-decompile --o
 
 # Every option offered is accepted, and every option of the usage text is
 # offered.
+if [ -n "${binary[tolvar-text]:-}" ]; then
+    check 'check|extract|from-po|to-po' tolvar-text ''
+    check 'old talks/|scripts/|talk.src|texts/' tolvar-text extract -t talk.txt ''
+    check 'old talks/|scripts/|talk.txt|texts/' tolvar-text to-po -t ''
+    check '-a|notes.md|old talks/|scripts/|talk.bin|talk.src|talk.txt|texts/' tolvar-text from-po ''
+    check '--text|--text-id' tolvar-text check --tex
+fi
+
 for command in "${commands[@]}"; do
-    offered_options=" $(offered "$command" -) "
+    offered_options=" $(offered "$command" - | tr '|' ' ') "
     read -r -a options <<<"$offered_options"
     for option in "${options[@]}"; do
         said=$("${binary[$command]}" "$option" 2>&1 </dev/null || true)

@@ -71,6 +71,18 @@ const cases = [
         [0, 'ifx', 'variable.other.label.tolvar'],
         [0, 'ifx', '!keyword.control.conditional.tolvar'],
     ]],
+    ['a keyword or text label before a colon is no label', S,
+        ['bye:', '  If : jump x', 'T0A1F_0001: bye'], [
+        [0, 'bye', 'keyword.other.statement.tolvar'],
+        [0, 'bye', '!entity.name.label.tolvar'],
+        [0, ':', 'invalid.illegal.label.tolvar'],
+        [1, 'If', 'keyword.control.conditional.tolvar'],
+        [1, ':', 'invalid.illegal.label.tolvar'],
+        [1, 'x', 'variable.other.label.tolvar'],
+        [2, 'T0A1F_0001', '!entity.name.label.tolvar'],
+        [2, ':', 'invalid.illegal.label.tolvar'],
+        [2, 'bye', 'keyword.other.statement.tolvar'],
+    ]],
     ['block words, case-insensitive keywords', S, ['IF eval Flag(0, 8) == 0', ' Else', ' endif'], [
         [0, 'IF', 'keyword.control.conditional.tolvar'],
         [0, 'eval', 'keyword.other.eval.tolvar'],

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs grammar.test.js with its npm packages installed under the build tree
 # (npm ci from this folder's lock file), over the examples and over what the
-# decompiler makes of them. Exit status 77: skipped, node or npm is missing.
+# decompiler makes of them. Exit status 77: skipped, node or npm is missing,
+# or the npm registry can't be reached.
 #   run.sh WORK-FOLDER TOLVAR TOLVAR-DECOMPILE [VERSION]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,20 +11,9 @@ work=$1
 tolvar=$2
 decompile=$3
 
-if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
-    echo "grammar test skipped: it needs node (18 or later) and npm" >&2
-    exit 77
-fi
-if [ "$(node -p 'process.versions.node.split(".")[0]')" -lt 18 ]; then
-    echo "grammar test skipped: node $(node --version) is older than 18" >&2
-    exit 77
-fi
-
-mkdir -p "$work"
-if [ ! -d "$work/node_modules" ] || ! cmp -s "$here/package-lock.json" "$work/package-lock.json"; then
-    cp "$here/package.json" "$here/package-lock.json" "$work/"
-    (cd "$work" && npm ci --no-audit --no-fund --loglevel=error)
-fi
+# shellcheck source=npm_packages.sh
+source "$here/npm_packages.sh"
+npm_packages "grammar test" "$here" "$work"
 
 samples="$work/samples"
 rm -rf "$samples"

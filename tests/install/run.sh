@@ -2,12 +2,12 @@
 # Installs a build into a fresh prefix and uses what was installed: the file
 # list, the commands on the examples (compile, decompile, compile again, the
 # same bytes), the manual pages (man finds and renders them, groff without a
-# warning) and the completion file under both names.
+# warning, no identifier hyphenated at 80 columns) and the completion file
+# under both names.
 #   run.sh BUILD-DIR
 set -euo pipefail
 build=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
-examples="$here/../../examples"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -19,7 +19,8 @@ if ! diff -u "$here/files.txt" <(cd "$prefix" && find . -type f -o -type l | sed
     exit 1
 fi
 
-# The installed commands, away from the build tree.
+# The installed commands on the installed examples, away from the build tree.
+examples="$prefix/share/doc/tolvar/examples"
 run="$work/run"
 mkdir "$run"
 cd "$run"
@@ -62,6 +63,16 @@ for page in tolvar.1 tolvar-decompile.1 tolvar-text.1 tolvar-script.5; do
             ! grep -q "^NAME" <<<"$rendered" || [ -s "$work/man.err" ]; then
             echo "FAIL: man -l $page:" >&2
             cat "$work/man.err" >&2
+            status=1
+        fi
+        # A word in bold or italic (an identifier, option or file name) is
+        # never hyphenated: no line at 80 columns ends in a hyphen that
+        # carries a font.
+        broken=$(MANWIDTH=80 MAN_KEEP_FORMATTING=1 GROFF_NO_SGR=1 man -l "$file" 2>/dev/null |
+            LC_ALL=C grep -a -E $'\b(-|\xe2\x80\x90)$' | LC_ALL=C sed 's/.\x08//g' || true)
+        if [ -n "$broken" ]; then
+            echo "FAIL: $page hyphenates a word in bold or italic at 80 columns:" >&2
+            echo "$broken" >&2
             status=1
         fi
     fi

@@ -16,7 +16,7 @@ syn iskeyword @,48-57,_,$
 " At one position a keyword beats a match, and of two matches the later one
 " wins: the general patterns come first.
 syn match tolvarLabelRef "\<\a\w*\>"
-syn match tolvarTextLabel "\<[Tt]\x\{4}_\d\{4}\>"
+syn match tolvarStringLabel "\<[Tt]\x\{4}_\d\{4}\>"
 syn match tolvarLabel "^\s*\zs\a\w*\ze\s*:\%(=\)\@!"
 " C notation: 08 is the number 0 followed by the number 8.
 syn match tolvarNumber "0[xX]\x\+\|0\o*\|[1-9]\d*"
@@ -48,7 +48,7 @@ syn region tolvarString start=+"+ skip=+\\.+ end=+"\|$+ contains=tolvarBadEscape
 syn match tolvarComment "[;#].*$"
 
 hi def link tolvarLabelRef Identifier
-hi def link tolvarTextLabel Constant
+hi def link tolvarStringLabel Constant
 hi def link tolvarLabel Label
 hi def link tolvarNumber Number
 hi def link tolvarStatement Statement
