@@ -3,8 +3,10 @@
 # the release preset, generates scripts of the given sizes, and prints for
 # each the compile time, the time of `wc -w` on the same file, their ratio
 # and the compiler's peak memory; the same for decompiling each script's
-# byte-code (checked to compile back to it); then the CPU time a 20 KB
-# script costs beyond starting /bin/true.
+# byte-code (checked to compile back to it); tolvar-text's extract,
+# to-po and from-po on each script and its texts (checked to give the same
+# bytes back), each against `wc -w` on the files it reads; then the CPU
+# time a 20 KB script costs beyond starting /bin/true.
 #
 #   bench/run.sh [--sizes "1 4 10"] [--runs N] [--seed N]
 #
@@ -31,9 +33,10 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target tolvar tolvar-decompile tolvar_scriptgen >/dev/null
+cmake --build --preset release --target tolvar tolvar-decompile tolvar-text tolvar_scriptgen >/dev/null
 tolvar=build/release/tolvar
 decompile=build/release/tolvar-decompile
+text=build/release/tolvar-text
 scriptgen=build/release/tolvar_scriptgen
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -98,6 +101,42 @@ for size in $sizes; do
     time_s=$(best_time "$decompile" "$binary" -o "$tmp/back.src")
     words=$(best_time wc -w "$binary")
     row "$size" "$(stat -c %s "$binary")" "$labels" "$time_s" "$words" "$kb"
+done
+
+echo "tolvar-text: extract (to a new text file), to-po (with the script's references), from-po:"
+printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
+    size_MB bytes texts stage_s wc_s ratio peak_MB peak/size
+text_row() {
+    local stage=$1 files=$2
+    shift 2
+    local kb time_s words bytes
+    kb=$(peak_kb "$@")
+    time_s=$(best_time "$@")
+    # shellcheck disable=SC2086
+    words=$(best_time wc -w $files)
+    # shellcheck disable=SC2086
+    bytes=$(cat $files | wc -c)
+    row "$size" "$bytes" "$texts" "$time_s" "$words" "$kb" | sed "s/\$/  $stage/"
+}
+for size in $sizes; do
+    script="$tmp/script-$size.src"
+    "$text" extract -q -t "$tmp/texts.txt" -o "$tmp/moved.src" "$script" 2>/dev/null
+    "$tolvar" "$tmp/moved.src" -t "$tmp/texts.txt" -o "$tmp/moved.bin" >/dev/null 2>&1
+    if ! cmp -s "$tmp/out-$size.bin" "$tmp/moved.bin"; then
+        echo "bench: the $size MB script with its texts moved out gives other bytes" >&2
+        exit 1
+    fi
+    texts=$(grep -c '^T' "$tmp/texts.txt" || true)
+    text_row extract "$script" bash -c 'rm -f "$1" && "$2" extract -q -t "$1" -o "$3" "$4"' \
+        _ "$tmp/texts.txt" "$text" "$tmp/moved.src" "$script"
+    text_row to-po "$tmp/texts.txt $tmp/moved.src" \
+        "$text" to-po -q -t "$tmp/texts.txt" -o "$tmp/texts.po" "$tmp/moved.src"
+    text_row from-po "$tmp/texts.txt $tmp/texts.po" \
+        "$text" from-po -q -t "$tmp/texts.txt" -o "$tmp/back.txt" "$tmp/texts.po"
+    if ! cmp -s "$tmp/texts.txt" "$tmp/back.txt"; then
+        echo "bench: from-po of the untouched $size MB export does not give the texts back" >&2
+        exit 1
+    fi
 done
 
 # A small script: CPU time per compile beyond an empty process. Batches of
