@@ -204,6 +204,28 @@ TEST(TextExtract, EqualTextsKeepTheirOwnLabels)
     EXPECT_EQ(x.script, "T0042_0007\nT0042_0008\nT0042_0003\nT0042_0009\n");
 }
 
+// New labels follow the highest number of the id in the old file and in
+// the script, and go on under the next id after 9999.
+TEST(TextExtract, NewLabelsFollowTheHighest)
+{
+    const struct {
+        const char* old;
+        const char* script;
+        const char* expected;
+    } cases[] = {
+        {"T0042_0009\t\t\"a\"\nT0041_0500\t\t\"b\"\n", "\"c\"\n", "T0042_0010\n"},
+        {"T0042_0005\t\t\"a\"\n", "T0042_0020\n\"c\"\n", "T0042_0020\nT0042_0021\n"},
+        {"T0042_9999\t\t\"a\"\nT0043_0002\t\t\"b\"\n", "\"c\"\n\"a\"\n",
+         "T0043_0003\nT0042_9999\n"},
+    };
+    for (const auto& c : cases) {
+        std::string old = c.old;
+        Extracted x = extract(c.script, &old);
+        ASSERT_TRUE(x.ok) << x.messages;
+        EXPECT_EQ(x.script, c.expected) << c.old;
+    }
+}
+
 // ---- PO ---------------------------------------------------------------
 
 struct Po {

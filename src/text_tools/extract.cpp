@@ -6,6 +6,7 @@
 
 #include "front/line_reader.h"
 #include "support/diag.h"
+#include "text_tools/old_labels.h"
 #include "text_tools/script_texts.h"
 #include "text_tools/tool_support.h"
 
@@ -13,7 +14,6 @@ namespace tolvar {
 
 namespace {
 
-constexpr int MAX_LABEL_NUMBER = 9999;
 constexpr size_t MAX_LINE = LINE_BUFFER_SIZE - 1;
 
 struct FoundText {
@@ -22,123 +22,43 @@ struct FoundText {
     bool kept;  // the label of an old text-file line
 };
 
-// An old text file's data line, found by the hash of its text.
-struct OldText {
-    uint64_t hash;
-    uint32_t line;  // index in the table's lines
-};
-
 struct Extraction {
     const ExtractInput& in;
     ExtractResult& out;
     Growable<FoundText> found;
-    Growable<OldText> old;          // sorted by hash, then line
-    std::unique_ptr<bool[]> taken;  // by old line: the script uses it
-    Growable<long> referenced;      // label keys the script names
-    int highest = 0;                // the highest number of the id so far
+    Growable<long> named;  // label keys the script names
+    OldLabels old;
 };
-
-uint64_t hash_bytes(const char* bytes, size_t size)
-{
-    uint64_t hash = 14695981039346656037ULL;
-    for (size_t i = 0; i < size; ++i) {
-        hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ULL;
-    }
-    return hash;
-}
 
 bool take_text(void* context, const ScriptText& text)
 {
     auto& x = *static_cast<Extraction*>(context);
-    FoundText found{text, {}, false};
     if (text.kind == SCRIPT_LABEL) {
-        long key = text_label_key(x.in.script + text.start, text.length);
-        if (key / 10000 == x.in.text_id) {
-            x.highest = std::max(x.highest, static_cast<int>(key % 10000));
-        }
-        return growable_push(x.referenced, key);
+        return growable_push(x.named, text_label_key(x.in.script + text.start, text.length));
     }
-    return growable_push(x.found, found);
-}
-
-// Indexes the old text file: its texts by hash, the highest number of the id,
-// and the lines whose labels the script names.
-bool index_old_texts(Extraction& x)
-{
-    const TextTable& table = *x.in.old_texts;
-    x.taken = try_new_array<bool>(table.lines.count + 1);
-    if (!x.taken) {
-        report_memory(5090, table.lines.count + 1);
-        return false;
-    }
-    std::sort(x.referenced.items.get(), x.referenced.items.get() + x.referenced.count);
-    const long* refs_begin = x.referenced.items.get();
-    const long* refs_end = refs_begin + x.referenced.count;
-    for (size_t i = 0; i < table.lines.count; ++i) {
-        const TextLine& line = table.lines.items[i];
-        if (line.kind != TEXT_LINE_DATA) {
-            continue;
-        }
-        long key = text_label_key(line_bytes(table, line), line.label_end - line.start);
-        if (key / 10000 == x.in.text_id) {
-            x.highest = std::max(x.highest, static_cast<int>(key % 10000));
-        }
-        x.taken[i] = std::binary_search(refs_begin, refs_end, key);
-        const char* text = table.bytes.data.get() + line.text_start;
-        OldText old{hash_bytes(text, line.text_end - line.text_start), static_cast<uint32_t>(i)};
-        if (!growable_push(x.old, old)) {
-            return false;
-        }
-    }
-    std::sort(x.old.items.get(), x.old.items.get() + x.old.count,
-              [](const OldText& a, const OldText& b) {
-                  return a.hash != b.hash ? a.hash < b.hash : a.line < b.line;
-              });
-    return true;
-}
-
-// The first old line not yet taken that holds exactly this text, or -1.
-long find_old(Extraction& x, const char* text, size_t size)
-{
-    const TextTable& table = *x.in.old_texts;
-    uint64_t hash = hash_bytes(text, size);
-    const OldText* begin = x.old.items.get();
-    const OldText* end = begin + x.old.count;
-    const OldText* at =
-        std::lower_bound(begin, end, hash, [](const OldText& a, uint64_t h) { return a.hash < h; });
-    for (; at != end && at->hash == hash; ++at) {
-        const TextLine& line = table.lines.items[at->line];
-        size_t old_size = line.text_end - line.text_start;
-        if (!x.taken[at->line] && old_size == size &&
-            std::memcmp(table.bytes.data.get() + line.text_start, text, size) == 0) {
-            return at->line;
-        }
-    }
-    return -1;
+    return growable_push(x.found, FoundText{text, {}, false});
 }
 
 // Gives every found text its label, old or new.
 int label_texts(Extraction& x)
 {
+    for (size_t i = 0; i < x.named.count; ++i) {
+        old_labels_keep(x.old, x.named.items[i]);
+    }
     for (size_t i = 0; i < x.found.count; ++i) {
         FoundText& found = x.found.items[i];
         const char* text = x.in.script + found.where.start;
-        long old = x.in.old_texts != nullptr ? find_old(x, text, found.where.length) : -1;
-        if (old >= 0) {
-            x.taken[old] = true;
-            const TextLine& line = x.in.old_texts->lines.items[old];
-            std::memcpy(found.label, line_bytes(*x.in.old_texts, line), 10);
-            found.label[10] = '\0';
+        if (x.in.old_texts != nullptr &&
+            old_labels_take(x.old, text, found.where.length, found.label)) {
             found.kept = true;
             ++x.out.kept_texts;
             continue;
         }
-        if (x.highest >= MAX_LABEL_NUMBER) {
+        if (!old_labels_new(x.old, found.label)) {
             report_at(DIAG_ERROR, 5014, {x.in.script_name, found.where.line, 0, 0},
-                      "no label left: text id %04X has %d texts", x.in.text_id, MAX_LABEL_NUMBER);
+                      "no label left: every text id has %d texts", MAX_LABEL_NUMBER);
             return -1;
         }
-        format_text_label(found.label, x.in.text_id, ++x.highest);
         ++x.out.new_texts;
     }
     return 0;
@@ -266,7 +186,7 @@ void report_unused(Extraction& x)
     const TextTable* table = x.in.old_texts;
     for (size_t i = 0; table != nullptr && i < table->lines.count; ++i) {
         const TextLine& line = table->lines.items[i];
-        if (line.kind == TEXT_LINE_DATA && !x.taken[i]) {
+        if (line.kind == TEXT_LINE_DATA && !x.old.taken[i]) {
             int end = column_of(line_bytes(*table, line), line.label_end - line.start);
             report_at(DIAG_WARNING, 5050, {table->name, line.number, 1, end},
                       "'%.10s' is used no more by '%s'", line_bytes(*table, line),
@@ -280,14 +200,15 @@ void report_unused(Extraction& x)
 
 int extract_texts(const ExtractInput& in, ExtractResult& out)
 {
-    Extraction x{in, out, {}, {}, {}, {}, 0};
-    x.found.memory_code = x.old.memory_code = x.referenced.memory_code = 5090;
+    Extraction x{in, out, {}, {}, {}};
+    x.found.memory_code = x.named.memory_code = 5090;
     size_t skipped = 0;
     if (scan_script_texts(in.script_name, in.script, in.script_size, {take_text, &x}, &skipped) <
         0) {
         return -1;
     }
-    if (in.old_texts != nullptr && !index_old_texts(x)) {
+    static const TextTable none;
+    if (!old_labels_index(x.old, in.old_texts != nullptr ? *in.old_texts : none, in.text_id)) {
         return -1;
     }
     if (label_texts(x) < 0 || write_script(x) < 0 || write_texts(x) < 0) {
