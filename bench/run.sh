@@ -120,9 +120,10 @@ text_row() {
 }
 for size in $sizes; do
     script="$tmp/script-$size.src"
-    "$text" extract -q -t "$tmp/texts.txt" -o "$tmp/moved.src" "$script" 2>/dev/null
-    "$tolvar" "$tmp/moved.src" -t "$tmp/texts.txt" -o "$tmp/moved.bin" >/dev/null 2>&1
-    if ! cmp -s "$tmp/out-$size.bin" "$tmp/moved.bin"; then
+    rm -f "$tmp/texts.txt"
+    if ! "$text" extract -q -t "$tmp/texts.txt" -o "$tmp/moved.src" "$script" ||
+        ! "$tolvar" "$tmp/moved.src" -t "$tmp/texts.txt" -o "$tmp/moved.bin" >/dev/null 2>&1 ||
+        ! cmp -s "$tmp/out-$size.bin" "$tmp/moved.bin"; then
         echo "bench: the $size MB script with its texts moved out gives other bytes" >&2
         exit 1
     fi

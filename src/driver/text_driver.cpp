@@ -340,11 +340,7 @@ int run_check(const TextCommandLine& cmd)
 
 int open_codec(TextCodec& codec)
 {
-    if (!text_codec_open(codec)) {
-        report_error(5051, "iconv can't convert between CP932 and UTF-8\n");
-        return -1;
-    }
-    return 0;
+    return text_codec_open(codec) ? 0 : -1;
 }
 
 int run_to_po(const TextCommandLine& cmd)

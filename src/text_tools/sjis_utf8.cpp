@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "support/diag.h"
 #include "support/memory.h"
 
 namespace tolvar {
@@ -146,10 +147,18 @@ bool text_codec_open(TextCodec& codec)
 {
     codec.to_utf8 = iconv_open("UTF-8", "CP932");
     codec.to_sjis = iconv_open("CP932", "UTF-8");
+    if (codec.to_utf8 == reinterpret_cast<iconv_t>(-1) ||
+        codec.to_sjis == reinterpret_cast<iconv_t>(-1)) {
+        report_error(5051, "iconv can't convert between CP932 and UTF-8\n");
+        return false;
+    }
     codec.forward = try_new_array<Utf8Form>(CODE_COUNT);
     codec.backward = try_new_array<uint16_t>(CODE_COUNT);
-    return codec.to_utf8 != reinterpret_cast<iconv_t>(-1) &&
-           codec.to_sjis != reinterpret_cast<iconv_t>(-1) && codec.forward && codec.backward;
+    if (!codec.forward || !codec.backward) {
+        report_memory(5090, CODE_COUNT * (sizeof(Utf8Form) + sizeof(uint16_t)));
+        return false;
+    }
+    return true;
 }
 
 bool sjis_to_utf8(TextCodec& codec, const char* text, size_t size, ByteBuffer& out)

@@ -38,7 +38,8 @@ struct TextCodec {
     std::unique_ptr<uint16_t[]> backward;  // by BMP character: code, or a mark below
 };
 
-// Opens the descriptors; false when iconv lacks CP932 (or memory is short).
+// Opens the descriptors; false after a message when iconv lacks CP932 or
+// memory is short.
 bool text_codec_open(TextCodec& codec);
 
 // Appends the UTF-8 form of the stored text bytes to out. False only when
