@@ -131,24 +131,30 @@ bool is_trail(unsigned char c)
     return c >= 0x40 && c <= 0xFC && c != 0x7F;
 }
 
+// iconv_open's descriptor, or null where it failed ((iconv_t) -1).
+iconv_t open_descriptor(const char* to, const char* from)
+{
+    iconv_t cd = iconv_open(to, from);
+    return reinterpret_cast<intptr_t>(cd) == -1 ? nullptr : cd;
+}
+
 }  // namespace
 
 TextCodec::~TextCodec()
 {
-    if (to_utf8 != reinterpret_cast<iconv_t>(-1)) {
+    if (to_utf8 != nullptr) {
         iconv_close(to_utf8);
     }
-    if (to_sjis != reinterpret_cast<iconv_t>(-1)) {
+    if (to_sjis != nullptr) {
         iconv_close(to_sjis);
     }
 }
 
 bool text_codec_open(TextCodec& codec)
 {
-    codec.to_utf8 = iconv_open("UTF-8", "CP932");
-    codec.to_sjis = iconv_open("CP932", "UTF-8");
-    if (codec.to_utf8 == reinterpret_cast<iconv_t>(-1) ||
-        codec.to_sjis == reinterpret_cast<iconv_t>(-1)) {
+    codec.to_utf8 = open_descriptor("UTF-8", "CP932");
+    codec.to_sjis = open_descriptor("CP932", "UTF-8");
+    if (codec.to_utf8 == nullptr || codec.to_sjis == nullptr) {
         report_error(5051, "iconv can't convert between CP932 and UTF-8\n");
         return false;
     }

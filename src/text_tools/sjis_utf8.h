@@ -32,8 +32,8 @@ struct TextCodec {
     TextCodec(const TextCodec&) = delete;
     TextCodec& operator=(const TextCodec&) = delete;
 
-    iconv_t to_utf8 = reinterpret_cast<iconv_t>(-1);
-    iconv_t to_sjis = reinterpret_cast<iconv_t>(-1);
+    iconv_t to_utf8 = nullptr;  // null: not open
+    iconv_t to_sjis = nullptr;
     std::unique_ptr<Utf8Form[]> forward;   // by code, lead byte * 256 + trail byte
     std::unique_ptr<uint16_t[]> backward;  // by BMP character: code, or a mark below
 };
