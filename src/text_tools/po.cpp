@@ -302,7 +302,8 @@ bool msgid_matches(Translating& t, const PoEntry& e)
     t.utf8.size = 0;
     return sjis_to_utf8(t.codec, t.stored.data.get(), t.stored.size, t.utf8) &&
            t.utf8.size == e.id_size &&
-           std::memcmp(t.utf8.data.get(), po_string(t.po, e.id), e.id_size) == 0;
+           (e.id_size == 0 ||
+            std::memcmp(t.utf8.data.get(), po_string(t.po, e.id), e.id_size) == 0);
 }
 
 // The translation of a data line, or null where the original stays.
