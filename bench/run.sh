@@ -2,7 +2,9 @@
 # The compiler's speed against the speed of reading the same file: builds
 # the release preset, generates scripts of the given sizes, and prints for
 # each the compile time, the time of `wc -w` on the same file, their ratio
-# and the compiler's peak memory; the same for decompiling each script's
+# and the compiler's peak memory, for a compile that succeeds, one that
+# fails on an undefined label on the last line, and one that reads the
+# script from a pipe; the same for decompiling each script's
 # byte-code (checked to compile back to it); tolvar-text's extract,
 # to-po and from-po on each script and its texts (checked to give the same
 # bytes back), each against `wc -w` on the files it reads; then the CPU
@@ -54,16 +56,25 @@ best_time() {
     echo "$best"
 }
 
-# Runs the command once for its exit status and peak memory (KB).
+# Runs the command once for its exit status and peak memory (KB); the
+# status must be $expect (0 unless set).
 peak_kb() {
     /usr/bin/time -f '%x %M' -o "$tmp/usage" "$@" >/dev/null 2>&1 || true
-    read -r status kb <"$tmp/usage"
-    if [ "$status" != 0 ]; then
-        echo "bench: $1 failed on $2 (exit status $status)" >&2
+    read -r status kb < <(tail -n 1 "$tmp/usage")  # after any "Command exited" line
+    if [ "$status" != "${expect:-0}" ]; then
+        echo "bench: $1 ended with status $status on $2" >&2
         exit 1
     fi
     echo "$kb"
 }
+
+# tolvar reading the script through a pipe: `bash $piped SCRIPT ARGS...`;
+# a script file, so that /usr/bin/time can run it. bash waits for its
+# children, so the peak memory is the larger of cat's and tolvar's.
+piped="$tmp/piped.sh"
+cat >"$piped" <<EOS
+cat "\$1" | "$tolvar" /dev/stdin "\${@:2}"
+EOS
 
 row() {
     awk -v s="$1" -v n="$2" -v l="$3" -v c="$4" -v w="$5" -v kb="$6" \
@@ -84,6 +95,37 @@ for size in $sizes; do
     compile=$(best_time "$tolvar" "$script" -o "$tmp/out.bin")
     words=$(best_time wc -w "$script")
     row "$size" "$actual" "$labels" "$compile" "$words" "$kb"
+done
+
+# The same script with a jump to a label nowhere defined as its last line:
+# the error can only be known once the whole script is read.
+echo "failing on an undefined label on the last line:"
+printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
+    size_MB bytes labels compile_s wc_s ratio peak_MB peak/size
+for size in $sizes; do
+    script="$tmp/failing-$size.src"
+    { cat "$tmp/script-$size.src"; printf 'jump no_such_label\n'; } >"$script"
+    labels=$(grep -c -E '^[A-Za-z_0-9]+:' "$script" || true)
+    kb=$(expect=1 peak_kb "$tolvar" "$script" -o "$tmp/failed.bin")
+    compile=$(best_time "$tolvar" "$script" -o "$tmp/failed.bin")
+    words=$(best_time wc -w "$script")
+    row "$size" "$(stat -c %s "$script")" "$labels" "$compile" "$words" "$kb"
+done
+
+echo "reading the script from a pipe:"
+printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
+    size_MB bytes labels compile_s wc_s ratio peak_MB peak/size
+for size in $sizes; do
+    script="$tmp/script-$size.src"
+    labels=$(grep -c -E '^[A-Za-z_0-9]+:' "$script" || true)
+    kb=$(peak_kb bash "$piped" "$script" -o "$tmp/piped.bin")
+    if ! cmp -s "$tmp/out-$size.bin" "$tmp/piped.bin"; then
+        echo "bench: the $size MB script gives other bytes through a pipe" >&2
+        exit 1
+    fi
+    compile=$(best_time bash "$piped" "$script" -o "$tmp/piped.bin")
+    words=$(best_time wc -w "$script")
+    row "$size" "$(stat -c %s "$script")" "$labels" "$compile" "$words" "$kb"
 done
 
 echo "decompiling the byte-code of each script:"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "driver/compile_memory.h"
+#include "driver/compile.h"
 #include "fuzz_support.h"
 #include "support/settings.h"
 

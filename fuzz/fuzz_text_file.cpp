@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "context/conv_state.h"
 #include "front/text_file.h"
 #include "fuzz_support.h"
-#include "labels/conv_state.h"
 #include "support/settings.h"
 
 using namespace tolvar;

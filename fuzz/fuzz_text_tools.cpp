@@ -12,7 +12,7 @@
 #include "support/settings.h"
 #include "text_tools/extract.h"
 #include "text_tools/po.h"
-#include "text_tools/sjis_utf8.h"
+#include "text_tools/text_codec.h"
 #include "text_tools/text_table.h"
 
 using namespace tolvar;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "case_file.h"
-#include "driver/compile_memory.h"
+#include "driver/compile.h"
 #include "isa/code_info.h"
 #include "support/diag.h"
 #include "support/settings.h"

@@ -24,7 +24,7 @@ TEST(ExprEmit, WorkedExampleIsPostfixWithPrefixConstants)
     DiagCapture diag;
     DataLabelTable labels;
     init_data_labels(labels);
-    ASSERT_EQ(add_data_label(labels, "Names", 0x123), 1);
+    ASSERT_EQ(add_data_label(labels, "Names", 0x123), 0);
     // $var[2] * byte 10 + int16 300 == 1 && indexof(int32 names, $str[0]) != 0
     InstPtr expr =
         op(0x95,

@@ -81,7 +81,7 @@ protected:
 TEST_F(Generator, WorkedExampleWithForwardLabelAndItsListing)
 {
     build_worked_example(list);
-    ASSERT_EQ(add_data_label(labels, "tail", 16), 1);
+    ASSERT_EQ(add_data_label(labels, "tail", 16), 0);
     Emitted out = generate(list.head.get(), labels, 22);
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.position, 22);
@@ -126,7 +126,7 @@ TEST_F(Generator, EveryParameterKind)
     label->param_count = 1;
     set_text(label, 0, TYPE_LABEL, "names");
     directive(list, 7, 26, TYPE_UNKNOWN_BYTE, TYPE_BYTE, 255);
-    ASSERT_EQ(add_data_label(labels, "names", 26), 1);
+    ASSERT_EQ(add_data_label(labels, "names", 26), 0);
 
     Emitted out = generate(list.head.get(), labels, 27);
     EXPECT_EQ(out.result, 0);
@@ -166,7 +166,7 @@ TEST_F(Generator, TraceLinesAtLevelTwoAlsoAfterAFailure)
                                "ERROR(2829): line 1: make binary data: offset=00000003, 'if'\n"
                                "INFO: make_binary: level=1 END\n");
 
-    ASSERT_EQ(add_data_label(labels, "later", 8), 1);
+    ASSERT_EQ(add_data_label(labels, "later", 8), 0);
     out = generate(list.head.get(), labels, 9);
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.bytes, "A1 01 A7 B0 08 00 00 00 A2");

@@ -88,8 +88,8 @@ TEST(DataLabels, AddReturnsOneAndLookupIgnoresCase)
 {
     tolvar_test::DiagCapture diag;
     DataLabelTable table;
-    EXPECT_EQ(add_data_label(table, "Names", 0x123), 1);
-    EXPECT_EQ(add_data_label(table, "tail", 0), 1);
+    EXPECT_EQ(add_data_label(table, "Names", 0x123), 0);
+    EXPECT_EQ(add_data_label(table, "tail", 0), 0);
     EXPECT_EQ(get_data_label(table, "NAMES"), 0x123);
     EXPECT_EQ(get_data_label(table, "Tail"), 0);
     EXPECT_EQ(get_data_label(table, "head"), -1);
@@ -105,7 +105,7 @@ TEST(DataLabels, GrowsBy16)
     tolvar_test::DiagCapture diag;
     DataLabelTable table;
     for (int i = 0; i < 17; ++i) {
-        ASSERT_EQ(add_data_label(table, ("l" + std::to_string(i)).c_str(), i * 10), 1);
+        ASSERT_EQ(add_data_label(table, ("l" + std::to_string(i)).c_str(), i * 10), 0);
         EXPECT_EQ(table.capacity, i < 16 ? 16 : 32);
     }
     EXPECT_EQ(get_data_label(table, "l0"), 0);
@@ -152,7 +152,7 @@ TEST(DataLabels, IndexFindsWhatAScanFinds)
     };
     const int count = 1200;
     for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(add_data_label(table, name_of(i).c_str(), i), 1) << name_of(i);
+        ASSERT_EQ(add_data_label(table, name_of(i).c_str(), i), 0) << name_of(i);
     }
     for (int i = 0; i < count; ++i) {
         std::string name = name_of(i);
@@ -177,7 +177,7 @@ TEST(DataLabels, IndexFindsWhatAScanFinds)
                              "a\xE1"
                              "0",
                              1),
-              1);  // not a letter: a new name
+              0);  // not a letter: a new name
     EXPECT_EQ(diag.take(),
               "ERROR(2631): label 'TOPIC_0' is already used\n"
               "ERROR(2631): label 'a\xC1"

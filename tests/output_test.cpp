@@ -15,7 +15,7 @@
 #include <string>
 
 #include "codegen/output.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "support/faults.h"
 #include "support/file_target.h"
 #include "test_support.h"

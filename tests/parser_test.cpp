@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "parser/statement.h"
 #include "support/settings.h"
 #include "test_support.h"

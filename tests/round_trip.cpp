@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "decode/decompile.h"
-#include "driver/compile_memory.h"
+#include "driver/compile.h"
 #include "isa/code_info.h"
 #include "support/diag.h"
 #include "support/settings.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "context/conv_state.h"
 #include "front/text_file.h"
-#include "labels/conv_state.h"
 #include "labels/labels.h"
 #include "support/memory.h"
 #include "support/settings.h"

@@ -15,7 +15,7 @@
 #include "text_tools/check.h"
 #include "text_tools/extract.h"
 #include "text_tools/po.h"
-#include "text_tools/sjis_utf8.h"
+#include "text_tools/text_codec.h"
 #include "text_tools/text_table.h"
 
 namespace fs = std::filesystem;
@@ -424,8 +424,9 @@ TEST(TextPo, TranslationsTheGameCannotHold)
          "texts.po:6: error: 'T0001_0001': character 2 of the translation is not one the game can "
          "hold [5042]"},
         {"msgctxt \"T0001_0001\"\nmsgid \"hello\"\nmsgstr \"\xE3\x81\x82\"\n",
-         "texts.po:6: error: 'T0001_0001': illegal text: 82 [5043]"},
-        {"msgctxt \"T0001_0001\"\nmsgid \"hello\"\nmsgstr \"a|b\"\n", "illegal text: 7C [5043]"},
+         "texts.po:6: error: 'T0001_0001': byte 82 is not allowed here"},
+        {"msgctxt \"T0001_0001\"\nmsgid \"hello\"\nmsgstr \"a|b\"\n",
+         "byte 7C is not allowed here"},
         {"msgctxt \"T0001_0002\"\nmsgid \"{\xE3\x81\x82}\"\nmsgstr \"{\xE3\x81\x84\"\n",
          "the translation must open and close"},
         {"msgctxt \"T0001_0001\"\nmsgid \"hello\"\nmsgstr \"\\\"hi\\\"\\n\"\n",
@@ -483,8 +484,9 @@ TEST(TextCheck, FindsEveryFaultAtOnce)
         "texts.txt:8:1: error: syntax error: label, tab, comment, tab, text [5026]\n"
         "texts.txt:4:1: error: label 't0001_0001' is already used [5022]\n"
         "texts.txt:2:1: note: first given here\n"
-        "texts.txt:3:19: error: illegal escape sequence: '\\q' [686]\n"
-        "texts.txt:5:19: error: illegal text [737]\n"
+        "texts.txt:3:23: error: '\\q' is no escape: a text holds printable ASCII, the escapes "
+        "\\t \\n \\\" \\\\, and Shift-JIS characters inside { } [686]\n"
+        "texts.txt:5:22: error: nothing may follow the closing '\"' of a text [737]\n"
         "texts.txt:6:17: warning: '{' not closed: only a text line before one that closes it can "
         "use it [5031]\n" +
         s +

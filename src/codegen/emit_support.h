@@ -29,21 +29,33 @@ inline unsigned hex_offset(int32_t position)
     return static_cast<unsigned>(position);
 }
 
-// Where the emitters look labels up. With pending, a label not defined yet
-// reads as offset 0 and is recorded there.
+// Where the emitters look labels up, and the depth of their traces. With
+// deferrals, a label not defined yet reads as offset 0 and is recorded.
 struct LabelLookup {
     const DataLabelTable& table;
-    PendingLabels* pending;
+    Deferrals* deferrals = nullptr;
+    const LiveFrame* frame = nullptr;  // innermost call under way
+    int list_level = 0;
+    int expr_level = 0;
 };
 
 // The offset of label name, whose 32-bit offset goes to position; -1 when
-// it is not defined (and not deferred).
-int32_t label_offset(const LabelLookup& labels, const char* name, int32_t position);
+// it is not defined (and not deferred). line is that of the message the
+// reference reports when the label is missing (-1 inside an expression).
+int32_t label_offset(LabelLookup& labels, const char* name, int32_t position, int32_t line);
+
+// The messages of a missing label and of a failed call on its way out.
+void report_missing_label(int32_t line, const char* name);
+void report_unwind(const UnwindFrame& frame);
 
 // make_binary and make_binary_expr over a lookup.
-int emit_list(const Inst* list, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_list(const Inst* list, LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t position, int32_t* end_position);
-int emit_expr(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_expr(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t position, int32_t* new_position);
+
+// emit_expr called under frame: printing frame's message when it fails.
+int emit_expr_under(LiveFrame& frame, const Inst* node, LabelLookup& labels, uint8_t* buffer,
+                    int32_t size, int32_t* position);
 
 }  // namespace tolvar

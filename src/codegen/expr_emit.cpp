@@ -1,15 +1,14 @@
 #include "codegen/emit_support.h"
 #include "codegen/generator.h"
 #include "codegen/output.h"
+#include "isa/encoding.h"
 
 namespace tolvar {
 
 namespace {
 
-int level = 0;
-
 // Sized constants and data-label references: prefix, code byte first.
-int emit_const(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_const(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
                int32_t* position)
 {
     if (node->code == CODE_INT32) {
@@ -19,9 +18,9 @@ int emit_const(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int
                          hex_offset(*position), node->type, node->code, slot_kind(node, 0));
             return -1;
         }
-        int32_t offset = label_offset(labels, node->params[0].text.get(), *position + 1);
+        int32_t offset = label_offset(labels, node->params[0].text.get(), *position + 1, -1);
         if (offset < 0) {
-            report_error(2888, "can't find label: %s\n", slot_text(node->params[0]));
+            report_missing_label(-1, slot_text(node->params[0]));
             return -1;
         }
         if (add_byte(buffer, size, *position, node->code, position) < 0) {
@@ -64,20 +63,21 @@ int emit_const(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int
 }
 
 // Operators, functions and variables: postfix, arguments first.
-int emit_call(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_call(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t* position)
 {
     for (int i = 0; i < node->param_count; ++i) {
         ItemType kind = slot_kind(node, i);
         switch (kind) {
         case TYPE_EXPR:
-        case TYPE_DATA_OFFSET:
-            if (emit_expr(node->params[i].node.get(), labels, buffer, size, *position, position) <
+        case TYPE_DATA_OFFSET: {
+            LiveFrame frame{{UNWIND_EXPR, kind == TYPE_EXPR ? 2936 : 2941}};
+            if (emit_expr_under(frame, node->params[i].node.get(), labels, buffer, size, position) <
                 0) {
-                report_error(kind == TYPE_EXPR ? 2936 : 2941, "can't add expr\n");
                 return -1;
             }
             break;
+        }
         case TYPE_BYTE:
             if (add_byte(buffer, size, *position, node->params[i].value, position) < 0) {
                 report_error(2946, "can't add byte\n");
@@ -100,8 +100,7 @@ int emit_call(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int3
 int emit_literal(const Inst* node, uint8_t* buffer, int32_t size, int32_t* position)
 {
     int32_t value = node->params[0].value;
-    if (node->param_count != 1 || node->params[0].type != TYPE_BYTE ||
-        (value != 0 && value != 1 && value != 8)) {
+    if (node->param_count != 1 || node->params[0].type != TYPE_BYTE || !is_small_literal(value)) {
         report_error(2968, "BUG: illegal type: offset=%08X, type=%d\n", hex_offset(*position),
                      node->type);
         return -1;
@@ -115,10 +114,10 @@ int emit_literal(const Inst* node, uint8_t* buffer, int32_t size, int32_t* posit
 
 }  // namespace
 
-int emit_expr(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_expr(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t position, int32_t* new_position)
 {
-    DepthTrace trace("make_binary_expr", level);
+    DepthTrace trace("make_binary_expr", labels.expr_level);
     if (node == nullptr) {
         report_error(2871, "BUG: can't make binary: expr is NULL\n");
         return -1;
@@ -153,7 +152,8 @@ namespace tolvar {
 int make_binary_expr(const Inst* node, const DataLabelTable& data_labels, uint8_t* buffer,
                      int32_t size, int32_t position, int32_t* new_position)
 {
-    return emit_expr(node, LabelLookup{data_labels, nullptr}, buffer, size, position, new_position);
+    LabelLookup labels{data_labels};
+    return emit_expr(node, labels, buffer, size, position, new_position);
 }
 
 }  // namespace tolvar

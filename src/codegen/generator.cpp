@@ -7,13 +7,11 @@
 
 #include "codegen/emit_support.h"
 #include "codegen/output.h"
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 
 namespace tolvar {
 
 namespace {
-
-int level = 0;
 
 // A node made without a keyword has no row and so no name.
 const char* inst_name(const Inst* node)
@@ -44,8 +42,8 @@ void list_node(const Inst* node)
 }
 
 // An expression parameter: the expression of its eval node, then CODE_EVAL.
-int emit_eval_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buffer,
-                    int32_t size, int32_t* position)
+int emit_eval_param(const Inst* node, int i, LabelLookup& labels, uint8_t* buffer, int32_t size,
+                    int32_t* position)
 {
     const Inst* eval = node->params[i].node.get();
     if (eval == nullptr || eval->type != TYPE_EVAL || eval->code != CODE_EVAL) {
@@ -53,8 +51,8 @@ int emit_eval_param(const Inst* node, int i, const LabelLookup& labels, uint8_t*
                      node->line, hex_offset(*position), inst_name(node), i);
         return -1;
     }
-    if (emit_expr(eval->params[0].node.get(), labels, buffer, size, *position, position) < 0) {
-        report_error(2789, "line %d: can't add expr\n", node->line);
+    LiveFrame frame{{UNWIND_LINE_EXPR, 2789, node->line}};
+    if (emit_expr_under(frame, eval->params[0].node.get(), labels, buffer, size, position) < 0) {
         return -1;
     }
     if (add_byte(buffer, size, *position, eval->code, position) < 0) {
@@ -64,7 +62,7 @@ int emit_eval_param(const Inst* node, int i, const LabelLookup& labels, uint8_t*
     return 0;
 }
 
-int emit_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_param(const Inst* node, int i, LabelLookup& labels, uint8_t* buffer, int32_t size,
                int32_t* position)
 {
     // Only the kinds handled below ever index the slots, so a count beyond
@@ -78,10 +76,9 @@ int emit_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buff
         }
         return 0;
     case TYPE_LABEL: {
-        int32_t offset = label_offset(labels, node->params[i].text.get(), *position);
+        int32_t offset = label_offset(labels, node->params[i].text.get(), *position, node->line);
         if (offset < 0) {
-            report_error(2766, "line %d: can't find label: %s\n", node->line,
-                         slot_text(node->params[i]));
+            report_missing_label(node->line, slot_text(node->params[i]));
             return -1;
         }
         if (add_int32(buffer, size, *position, offset, position) < 0) {
@@ -105,17 +102,11 @@ int emit_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buff
         }
         return 0;
     case TYPE_DATA_OFFSET:
-        if (emit_expr(node->params[i].node.get(), labels, buffer, size, *position, position) < 0) {
-            report_error(2808, "line %d: can't add str32\n", node->line);
-            return -1;
-        }
-        return 0;
-    case TYPE_VARIABLE:
-        if (emit_expr(node->params[i].node.get(), labels, buffer, size, *position, position) < 0) {
-            report_error(2813, "line %d: can't add expr\n", node->line);
-            return -1;
-        }
-        return 0;
+    case TYPE_VARIABLE: {
+        LiveFrame frame{kind == TYPE_DATA_OFFSET ? UnwindFrame{UNWIND_LINE_STR32, 2808, node->line}
+                                                 : UnwindFrame{UNWIND_LINE_EXPR, 2813, node->line}};
+        return emit_expr_under(frame, node->params[i].node.get(), labels, buffer, size, position);
+    }
     default:
         report_error(2817,
                      "BUG: line %d: illegal parameter type: offset=%08X, inst='%s', "
@@ -125,7 +116,7 @@ int emit_param(const Inst* node, int i, const LabelLookup& labels, uint8_t* buff
     }
 }
 
-int emit_statement(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_statement(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
                    int32_t* position)
 {
     if (add_byte(buffer, size, *position, node->code, position) < 0) {
@@ -146,17 +137,23 @@ int emit_statement(const Inst* node, const LabelLookup& labels, uint8_t* buffer,
         return 0;
     }
     if (!node->sub) {
+        if (diag_records()) {
+            return 0;  // the parser's warning of the same body says it once
+        }
         report_warning(2826, "line %d: '%s' have no sub block: offset=%08X\n", node->line,
                        inst_name(node), hex_offset(*position));
         return 0;
     }
-    int32_t start = *position;
-    if (emit_list(node->sub.get(), labels, buffer, size, start, position) < 0) {
-        report_error(2829, "line %d: make binary data: offset=%08X, '%s'\n", node->line,
-                     hex_offset(start), inst_name(node));
-        return -1;
+    LiveFrame frame{
+        {UNWIND_BODY, 2829, node->line, *position, inst_name(node), true, labels.list_level + 1},
+        labels.frame};
+    labels.frame = &frame;
+    int result = emit_list(node->sub.get(), labels, buffer, size, *position, position);
+    labels.frame = frame.outer;
+    if (result < 0) {
+        report_unwind(frame.frame);
     }
-    return 0;
+    return result;
 }
 
 int emit_data(const Inst* node, uint8_t* buffer, int32_t size, int32_t* position)
@@ -181,7 +178,7 @@ int emit_data(const Inst* node, uint8_t* buffer, int32_t size, int32_t* position
     return -1;
 }
 
-int emit_node(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_node(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t* position)
 {
     switch (node->type) {
@@ -216,26 +213,36 @@ int emit_node(const Inst* node, const LabelLookup& labels, uint8_t* buffer, int3
     }
 }
 
+// One node of a list, at position.
+int emit_list_node(const Inst* node, LabelLookup& labels, uint8_t* buffer, int32_t size,
+                   int32_t* position)
+{
+    if (node->offset != *position) {
+        report_error(2696, "BUG: line %d: offset mismatch: inst->offset=%08X, offset=%08X\n",
+                     node->line, hex_offset(node->offset), hex_offset(*position));
+        return -1;
+    }
+    if (verbose_level >= 1) {
+        list_node(node);
+    }
+    return emit_node(node, labels, buffer, size, position);
+}
+
+const char* const LIST_TRACE = "make_binary";
+const char* const EXPR_TRACE = "make_binary_expr";
+
 }  // namespace
 
-int emit_list(const Inst* list, const LabelLookup& labels, uint8_t* buffer, int32_t size,
+int emit_list(const Inst* list, LabelLookup& labels, uint8_t* buffer, int32_t size,
               int32_t position, int32_t* end_position)
 {
-    DepthTrace trace("make_binary", level);
+    DepthTrace trace(LIST_TRACE, labels.list_level);
     if (list == nullptr) {
         report_error(2690, "BUG: can't make binary: inst is NULL\n");
         return -1;
     }
     for (const Inst* node = list; node != nullptr; node = node->next) {
-        if (node->offset != position) {
-            report_error(2696, "BUG: line %d: offset mismatch: inst->offset=%08X, offset=%08X\n",
-                         node->line, hex_offset(node->offset), hex_offset(position));
-            return -1;
-        }
-        if (verbose_level >= 1) {
-            list_node(node);
-        }
-        if (emit_node(node, labels, buffer, size, &position) < 0) {
+        if (emit_list_node(node, labels, buffer, size, &position) < 0) {
             return -1;
         }
     }
@@ -243,28 +250,57 @@ int emit_list(const Inst* list, const LabelLookup& labels, uint8_t* buffer, int3
     return 0;
 }
 
+int emit_expr_under(LiveFrame& frame, const Inst* node, LabelLookup& labels, uint8_t* buffer,
+                    int32_t size, int32_t* position)
+{
+    frame.frame.is_list = false;
+    frame.frame.level = labels.expr_level + 1;
+    frame.outer = labels.frame;
+    labels.frame = &frame;
+    int result = emit_expr(node, labels, buffer, size, *position, position);
+    labels.frame = frame.outer;
+    if (result < 0) {
+        report_unwind(frame.frame);
+    }
+    return result;
+}
+
 int make_binary(const Inst* list, const DataLabelTable& data_labels, uint8_t* buffer, int32_t size,
                 int32_t position, int32_t* end_position)
 {
-    return emit_list(list, LabelLookup{data_labels, nullptr}, buffer, size, position, end_position);
+    LabelLookup labels{data_labels};
+    return emit_list(list, labels, buffer, size, position, end_position);
 }
 
-int make_binary_deferred(const Inst* list, const DataLabelTable& data_labels,
-                         PendingLabels& pending, uint8_t* buffer, int32_t size, int32_t position,
-                         int32_t* end_position)
+void report_missing_label(int32_t line, const char* name)
 {
-    return emit_list(list, LabelLookup{data_labels, &pending}, buffer, size, position,
-                     end_position);
-}
-
-int32_t label_offset(const LabelLookup& labels, const char* name, int32_t position)
-{
-    int32_t offset = get_data_label(labels.table, name);
-    if (offset >= 0 || labels.pending == nullptr || name == nullptr || name[0] == '\0') {
-        return offset;
+    diag_say("label '%s' is not defined", name);
+    if (line < 0) {
+        report_error(2888, "can't find label: %s\n", name);
+    } else {
+        report_error(2766, "line %d: can't find label: %s\n", line, name);
     }
-    defer_label(*labels.pending, name, position);
-    return 0;
+}
+
+void report_unwind(const UnwindFrame& frame)
+{
+    switch (frame.kind) {
+    case UNWIND_NONE:
+        break;
+    case UNWIND_BODY:
+        report_error(frame.code, "line %d: make binary data: offset=%08X, '%s'\n", frame.line,
+                     hex_offset(frame.start), frame.name);
+        break;
+    case UNWIND_LINE_EXPR:
+        report_error(frame.code, "line %d: can't add expr\n", frame.line);
+        break;
+    case UNWIND_LINE_STR32:
+        report_error(frame.code, "line %d: can't add str32\n", frame.line);
+        break;
+    case UNWIND_EXPR:
+        report_error(frame.code, "can't add expr\n");
+        break;
+    }
 }
 
 namespace {
@@ -291,82 +327,191 @@ bool make_room(std::unique_ptr<T[]>& items, size_t used, size_t& reserved, size_
     return true;
 }
 
-}  // namespace
-
-void defer_label(PendingLabels& pending, const char* name, int32_t position)
+// The frame's copy in d.frames, made with those of its callers if need be;
+// -2 when memory runs out.
+int32_t save_frame(Deferrals& d, const LiveFrame* frame)
 {
-    size_t length = std::strlen(name) + 1;
-    if (!make_room(pending.items, pending.count, pending.reserved, 1) ||
-        !make_room(pending.names, pending.names_size, pending.names_reserved, length)) {
-        pending.overflowed = true;
-        return;
+    if (frame == nullptr || frame->saved >= 0) {
+        return frame == nullptr ? -1 : frame->saved;
     }
-    std::memcpy(pending.names.get() + pending.names_size, name, length);
-    pending.items[pending.count++] = {position, pending.names_size};
-    pending.names_size += length;
+    int32_t outer = save_frame(d, frame->outer);
+    if (outer < -1 || !make_room(d.frames, d.frame_count, d.frames_reserved, 1)) {
+        return -2;
+    }
+    UnwindFrame copy = frame->frame;
+    copy.outer = outer;
+    d.frames[d.frame_count] = copy;
+    frame->saved = static_cast<int32_t>(d.frame_count++);
+    return frame->saved;
 }
 
-bool resolve_pending(const PendingLabels& pending, const DataLabelTable& data_labels,
-                     uint8_t* buffer, int32_t size)
+void defer_label(Deferrals& d, const LiveFrame* frame, const char* name, int32_t position,
+                 int32_t line)
 {
-    if (pending.overflowed) {
-        return false;
+    size_t length = std::strlen(name) + 1;
+    int32_t saved = save_frame(d, frame);
+    if (saved < -1 || !make_room(d.items, d.count, d.reserved, 1) ||
+        !make_room(d.names, d.names_size, d.names_reserved, length)) {
+        d.overflowed = true;
+        return;
     }
-    for (size_t i = 0; i < pending.count; ++i) {
-        const PendingLabel& item = pending.items[i];
-        int32_t offset = get_data_label(data_labels, pending.names.get() + item.name);
-        int32_t end = 0;
-        if (offset < 0 || add_int32(buffer, size, item.position, offset, &end) < 0) {
-            return false;
-        }
+    std::memcpy(d.names.get() + d.names_size, name, length);
+    size_t mark = d.held != nullptr ? d.held->size : 0;
+    d.items[d.count++] = {position, d.names_size, mark, line, saved};
+    d.names_size += length;
+}
+
+}  // namespace
+
+int32_t label_offset(LabelLookup& labels, const char* name, int32_t position, int32_t line)
+{
+    int32_t offset = get_data_label(labels.table, name);
+    if (offset >= 0 || labels.deferrals == nullptr || name == nullptr || name[0] == '\0') {
+        return offset;
     }
-    return true;
+    defer_label(*labels.deferrals, labels.frame, name, position, line);
+    return 0;
 }
 
 namespace {
 
-void report_generation_start()
+// Room in gen.bytes up to end; those before gen.position are written.
+bool make_output_room(StreamedGeneration& gen, int64_t end)
 {
-    report_info("make binary data\n");
+    size_t wanted = static_cast<size_t>(end);
+    if (gen.bytes && wanted <= gen.reserved) {
+        return true;
+    }
+    wanted = std::max({wanted, gen.reserved * 2, gen.first_reserve});
+    std::unique_ptr<uint8_t[]> grown = try_new_uninitialized<uint8_t>(wanted);
+    if (!grown) {
+        gen.memory_size = wanted;
+        return false;
+    }
+    std::copy(gen.bytes.get(), gen.bytes.get() + gen.position, grown.get());
+    gen.bytes = std::move(grown);
+    gen.reserved = wanted;
+    return true;
 }
 
-void report_generation_end()
+// The first pending reference whose label is still not defined, after
+// patching those before it; null when there is none. After a failed
+// statement the bytes are not used, and those of its references never
+// counted as written.
+const PendingLabel* patch_pending(StreamedGeneration& gen)
 {
-    report_info("make binary data finished\n");
+    const Deferrals& d = gen.deferrals;
+    for (size_t i = 0; i < d.count; ++i) {
+        const PendingLabel& item = d.items[i];
+        int32_t offset = get_data_label(*gen.labels, d.names.get() + item.name);
+        if (offset < 0) {
+            return &item;
+        }
+        int32_t end = 0;
+        if (!gen.failed) {
+            add_int32(gen.bytes.get(), gen.position, item.position, offset, &end);
+        }
+    }
+    return nullptr;
+}
+
+// What the generation printed up to the reference, then what it would
+// have printed on finding the label missing there.
+void report_pending_failure(const StreamedGeneration& gen, const PendingLabel& item)
+{
+    const Deferrals& d = gen.deferrals;
+    print_held(gen.held, item.mark);
+    // A reference inside an expression is reported without a line; its
+    // statement's line is the place for the record forms.
+    for (int32_t i = item.frame; item.line < 0 && i >= 0; i = d.frames[i].outer) {
+        if (d.frames[i].line > 0) {
+            diag_at(DiagLocation{diag_subject(), d.frames[i].line, 0, 0});
+            break;
+        }
+    }
+    report_missing_label(item.line, d.names.get() + item.name);
+    for (int32_t i = item.frame; i >= 0; i = d.frames[i].outer) {
+        const UnwindFrame& frame = d.frames[i];
+        if (verbose_level >= 2) {
+            trace_depth(frame.is_list ? LIST_TRACE : EXPR_TRACE, frame.level, false);
+        }
+        report_unwind(frame);
+    }
 }
 
 }  // namespace
 
-int generate_binary(ConvState& conv)
+void stream_begin(StreamedGeneration& gen, const DataLabelTable& labels, size_t size_hint)
 {
-    conv.buffer = try_new_array<uint8_t>(static_cast<size_t>(conv.size));
-    if (!conv.buffer) {
-        report_error(389, "memory exhausted! (size=%d)\n", conv.size);
+    gen.labels = &labels;
+    gen.first_reserve = std::max<size_t>(size_hint + 1, 4096);
+    gen.deferrals.held = &gen.held;
+    gen.top.frame = UnwindFrame{UNWIND_NONE, 0, 0, 0, nullptr, true, 1};
+    DiagHold* outer = diag_hold();
+    set_diag_hold(&gen.held);
+    if (verbose_level >= 2) {
+        trace_depth(LIST_TRACE, 1, true);
+    }
+    set_diag_hold(outer);
+}
+
+void stream_statement(StreamedGeneration& gen, const Inst* statement, int64_t end)
+{
+    if (gen.failed || gen.memory_size != 0 || !make_output_room(gen, end)) {
+        return;
+    }
+    DiagHold* outer = diag_hold();
+    set_diag_hold(&gen.held);
+    LabelLookup labels{*gen.labels, &gen.deferrals, &gen.top, 1, 0};
+    int32_t position = gen.position;
+    if (emit_list_node(statement, labels, gen.bytes.get(), static_cast<int32_t>(end), &position) <
+        0) {
+        gen.failed = true;
+    } else {
+        gen.position = position;
+    }
+    set_diag_hold(outer);
+}
+
+int stream_finish(StreamedGeneration& gen, ConvState& conv)
+{
+    if (gen.memory_size == 0 && (gen.held.lost || gen.deferrals.overflowed)) {
+        gen.memory_size = gen.reserved;
+    }
+    if (gen.memory_size != 0) {
+        memory_error(389, gen.memory_size);
         return -1;
     }
-    report_generation_start();
-    int32_t bin_size = 0;
-    if (make_binary(conv.tree.get(), conv.data_labels, conv.buffer.get(), conv.size, 0, &bin_size) <
-        0) {
+    report_info("make binary data\n");
+    const PendingLabel* missing = patch_pending(gen);
+    if (missing != nullptr) {
+        report_pending_failure(gen, *missing);
         report_error(-1, "make binary data\n");
         return -1;
     }
-    if (bin_size != conv.size) {
-        report_error(-1, "BUG: binary size mismatch: conv.size=%d, bin_size=%d\n", conv.size,
-                     bin_size);
+    print_held(gen.held, gen.held.size);
+    if (verbose_level >= 2) {
+        trace_depth(LIST_TRACE, 1, false);
+    }
+    if (gen.failed) {
+        report_error(-1, "make binary data\n");
         return -1;
     }
-    report_generation_end();
+    if (gen.position != conv.size) {
+        report_error(-1, "BUG: binary size mismatch: conv.size=%d, bin_size=%d\n", conv.size,
+                     gen.position);
+        return -1;
+    }
+    report_info("make binary data finished\n");
+    conv.buffer = std::move(gen.bytes);
     return 0;
 }
 
-void adopt_binary(ConvState& conv, std::unique_ptr<uint8_t[]> bytes, const char* messages,
-                  size_t length)
+void stream_end(StreamedGeneration& gen)
 {
-    report_generation_start();
-    std::fwrite(messages, 1, length, diag_file());
-    report_generation_end();
-    conv.buffer = std::move(bytes);
+    if (diag_hold() == &gen.held) {
+        set_diag_hold(nullptr);
+    }
 }
 
 }  // namespace tolvar

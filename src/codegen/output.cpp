@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 #include "support/diag.h"
 #include "support/file_writer.h"
 

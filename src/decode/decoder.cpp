@@ -201,22 +201,21 @@ bool step(Machine& m, int32_t pos)
     if (run % 2 == 1) {
         return step_before_variable(m, pos, run);
     }
+    if (is_small_literal(c)) {
+        return try_operand(m, pos, EXPR_LITERAL, 1);
+    }
     switch (c) {
     case CODE_EVAL:
         if (m.goal != GOAL_EVAL || m.depth != 1 || m.st.nodes[m.stack[0]].kind == EXPR_REF) {
             return false;
         }
         return expression_done(m, m.stack[0], pos + 1);
-    case 0:
-    case 1:
-    case 8:
-        return try_operand(m, pos, EXPR_LITERAL, 1);
     case CODE_BYTE:
-        return try_operand(m, pos, EXPR_BYTE, 2);
+        return try_operand(m, pos, EXPR_BYTE, 1 + operand_size(TYPE_BYTE));
     case CODE_INT16:
-        return try_operand(m, pos, EXPR_INT16, 3);
+        return try_operand(m, pos, EXPR_INT16, 1 + operand_size(TYPE_INT16));
     case CODE_INT32:
-        return try_operand(m, pos, EXPR_REF, 5);
+        return try_operand(m, pos, EXPR_REF, 1 + operand_size(TYPE_INT32));
     default:
         break;
     }
@@ -358,7 +357,7 @@ constexpr TextByteTable TEXT_BYTES;
 int32_t region_end(const ByteCode& code, int32_t pos, const uint8_t* marks, uint8_t stop_mask)
 {
     const uint8_t* b = code.bytes;
-    bool kana_ok = code.texts_apart || code.game == GAME_SE;
+    bool kana_ok = code.texts_apart || game_prints_kana(code.game);
     for (int32_t i = pos + 1; i < code.size; ++i) {
         if (stops_at(marks, stop_mask, i)) {
             return -1;

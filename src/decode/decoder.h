@@ -9,11 +9,12 @@
 #include <cstdint>
 
 #include "isa/code_info.h"
+#include "isa/encoding.h"
 
 namespace tolvar {
 
 // A line holds at most 256 tokens, and every node takes one at least.
-inline constexpr int MAX_EXPR_NODES = 256;
+inline constexpr int MAX_EXPR_NODES = MAX_LINE_TOKENS;
 
 // The longest statement line written, without indentation and comment, so
 // that the whole line stays well within the 4095 bytes a line may hold.

@@ -5,6 +5,7 @@
 
 #include "decode/printer.h"
 #include "isa/code_info.h"
+#include "isa/encoding.h"
 #include "support/diag.h"
 
 namespace tolvar {
@@ -14,7 +15,7 @@ namespace {
 constexpr int MAX_REFS = 2 * MAX_EXPR_NODES;
 
 // The compiler nests `if` bodies at most this deep.
-constexpr int MAX_IF_NESTING = 1000;
+constexpr int MAX_IF_NESTING = MAX_IF_DEPTH;
 
 // Tiling passes: each may find references in code that control flow did
 // not reach; two more passes give those their labels.

@@ -7,6 +7,7 @@
 
 #include "decode/decompile.h"
 #include "driver/driver.h"
+#include "isa/encoding.h"
 #include "support/byte_buffer.h"
 #include "support/diag.h"
 #include "support/faults.h"
@@ -61,7 +62,6 @@ int text_id_from_name(const char* path)
 namespace {
 
 // The byte-code a compile can produce is at most this long.
-constexpr long long MAX_BINARY_SIZE = 2147483647;
 
 struct DecompileCommand {
     const char* binary = nullptr;
@@ -202,6 +202,7 @@ int read_binary(const char* path, ByteBuffer& buffer)
     report_info("read binary from '%s'\n", path);
     FilePtr file(std::fopen(path, "rb"));
     if (!file) {
+        diag_cant_open(path);
         report_error(4001, "can't open '%s'\n", path);
         return -1;
     }
@@ -211,7 +212,8 @@ int read_binary(const char* path, ByteBuffer& buffer)
     buffer.memory_code = 4020;
     for (;;) {
         if (static_cast<long long>(buffer.size) > MAX_BINARY_SIZE || expected > MAX_BINARY_SIZE) {
-            report_error(4003, "'%s' is too large: more than %lld bytes\n", path, MAX_BINARY_SIZE);
+            report_error(4003, "'%s' is too large: more than %lld bytes\n", path,
+                         static_cast<long long>(MAX_BINARY_SIZE));
             return -1;
         }
         // A regular file is read into room for all of it (and one byte
@@ -315,11 +317,14 @@ int decompile_main(int argc, char** argv)
 {
     open_standard_descriptors();
     diag_reset();
+    set_diag_program("tolvar-decompile");
     DecompileCommand cmd;
-    if (read_decompile_command(argc, argv, cmd) < 0 || refuse_overwriting(cmd) < 0) {
-        return 1;
+    int status = 1;
+    if (read_decompile_command(argc, argv, cmd) == 0 && refuse_overwriting(cmd) == 0) {
+        status = run(cmd) < 0 ? 1 : 0;
     }
-    return run(cmd) < 0 ? 1 : 0;
+    diag_flush();
+    return status;
 }
 
 }  // namespace tolvar

@@ -5,11 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "codegen/generator.h"
 #include "codegen/output.h"
-#include "driver/streamed_compile.h"
+#include "driver/compile.h"
 #include "front/text_file.h"
-#include "parser/statement.h"
 #include "support/diag.h"
 #include "support/file_target.h"
 #include "support/file_writer.h"
@@ -88,6 +86,7 @@ int redirect_errors(const char* path)
 {
     FILE* file = std::fopen(path, "w");
     if (file == nullptr) {
+        diag_cant_open(path);
         report_error(-1, "can't open '%s'\n", path);
         return -1;
     }
@@ -102,20 +101,12 @@ int redirect_errors(const char* path)
 
 int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& built_output)
 {
-    set_diag_subject(cmd.text);
     if (cmd.text != nullptr && read_text_file(conv, cmd.text) < 0) {
         report_error(-1, "read text '%s'\n", cmd.text);
         return -1;
     }
-    set_diag_subject(cmd.source);
-    if (!compile_streamed(conv, cmd.source)) {
-        if (read_source(conv, cmd.source) < 0) {
-            report_error(-1, "read source '%s'\n", cmd.source);
-            return -1;
-        }
-        if (generate_binary(conv) < 0) {
-            return -1;
-        }
+    if (compile_file(conv, cmd.source) < 0) {
+        return -1;
     }
 
     const char* output = cmd.output;
@@ -193,10 +184,10 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
     return 0;
 }
 
-int tolvar_main(int argc, char** argv)
+namespace {
+
+int run_compiler(int argc, char** argv)
 {
-    open_standard_descriptors();
-    diag_reset();
     ConvState conv;
     conv_init(conv);
     settings_reset();
@@ -220,6 +211,17 @@ int tolvar_main(int argc, char** argv)
     int status = compile(conv, cmd, built_output) < 0 ? 1 : 0;
     built_output.reset();
     conv_free(conv);
+    return status;
+}
+
+}  // namespace
+
+int tolvar_main(int argc, char** argv)
+{
+    open_standard_descriptors();
+    diag_reset();
+    int status = run_compiler(argc, argv);
+    diag_flush();
     return status;
 }
 

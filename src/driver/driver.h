@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 
 namespace tolvar {
 

@@ -16,7 +16,7 @@
 #include "text_tools/check.h"
 #include "text_tools/extract.h"
 #include "text_tools/po.h"
-#include "text_tools/sjis_utf8.h"
+#include "text_tools/text_codec.h"
 #include "text_tools/text_index.h"
 #include "text_tools/text_table.h"
 #include "text_tools/tool_support.h"
@@ -392,18 +392,20 @@ int text_main(int argc, char** argv)
 {
     open_standard_descriptors();
     diag_reset();
+    set_diag_program("tolvar-text");
     settings_reset();
     TextCommandLine cmd;
-    for (int i = 1; i < argc; ++i) {
-        if (read_argument(argc, argv, i, cmd) == 0) {
-            return 1;
-        }
+    int status = 1;
+    int i = 1;
+    while (i < argc && read_argument(argc, argv, i, cmd) != 0) {
+        ++i;
     }
-    if (check_command(cmd) < 0 || refuse_overwriting(cmd) < 0 || run(cmd) < 0) {
-        return 1;
+    if (i == argc && check_command(cmd) == 0 && refuse_overwriting(cmd) == 0 && run(cmd) == 0) {
+        report_completed();
+        status = 0;
     }
-    report_completed();
-    return 0;
+    diag_flush();
+    return status;
 }
 
 }  // namespace tolvar

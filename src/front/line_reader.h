@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "isa/encoding.h"
+
 namespace tolvar {
 
-// A line buffer holds at most this many bytes of a line, and the NUL.
-inline constexpr int LINE_BUFFER_SIZE = 4096;
+// A line buffer holds the longest line and the NUL.
+inline constexpr int LINE_BUFFER_SIZE = MAX_LINE_LENGTH + 1;
 
 enum LineRead {
     LINE_OK,

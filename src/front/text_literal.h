@@ -5,6 +5,8 @@
 // by "}". The braces are stored with the text.
 #pragma once
 
+#include "isa/encoding.h"
+
 namespace tolvar {
 
 // The one place that says what a byte of a literal is. Each checker
@@ -27,8 +29,6 @@ struct TextByte {
     int length;           // bytes it takes, when accepted
     unsigned char value;  // escapes: the byte stored, or the bad letter; lead bytes: the trail
 };
-
-inline constexpr unsigned char HANKAKU_KANA = 0xCB;
 
 // Space to 'z' and '~': stored as they stand.
 constexpr bool is_plain_byte(unsigned char c)

@@ -99,12 +99,14 @@ int read_word(Token& token, const char* p, const char** next)
     size_t length = static_cast<size_t>(end - p);
     token.text = str_copy(p, length);
     if (!token.text) {
-        report_error(2267, "memory exhausted! (size=%d)\n", static_cast<int>(length + 1));
+        memory_error(2267, static_cast<size_t>(length) + 1);
         return -1;
     }
     const char* word = token.text.get();
     if (const CodeInfo* row = find_keyword(word, length)) {
         if (!game_has(*row, game_type, allow_u6_end)) {
+            diag_at(diag_span(p, end));
+            diag_say("'%s' is not a keyword of the chosen game (see --u6, --se, --md)", row->text);
             report_error(row->refusal_code, "'%s' is not supported\n", row->text);
             return -1;
         }
@@ -112,6 +114,8 @@ int read_word(Token& token, const char* p, const char** next)
         token.code = row->code;
         token.info = row;
     } else if (word[0] == '$') {
+        diag_at(diag_span(p, end));
+        diag_say("unknown variable '%s': variables are $var[N] and $str[N]", word);
         report_error(2337, "illegal variable name '%s'\n", word);
         return -1;
     } else {
@@ -197,6 +201,9 @@ int read_token(Token& token, const char* p, const char** next)
                 return 1;
             }
         }
+        diag_at(diag_span(p, end));
+        diag_say("unknown directive '%.*s': directives are .data, .unknown, .unknown.byte and "
+                 ".option", static_cast<int>(end - p), p);
         report_error(2244, "unknown . directive\n");
         return -1;
     }
@@ -207,6 +214,12 @@ int read_token(Token& token, const char* p, const char** next)
     }
     if (is_letter(c) || c == '$') {
         return read_word(token, p, next);
+    }
+    diag_at(diag_span(p, p + 1));
+    if (static_cast<unsigned char>(c) >= 0x80 || c < 0x20) {
+        diag_say("byte %02X is not allowed outside a text", static_cast<unsigned char>(c));
+    } else {
+        diag_say("'%c' is not allowed here", c);
     }
     report_error(2347, "syntax error: %s\n", p);
     return -1;
@@ -272,7 +285,7 @@ StrPtr copy_text_literal(const char* quote, const char** next)
     }
     StrPtr copy = str_copy(quote, static_cast<size_t>(length));
     if (!copy) {
-        report_error(2385, "memory exhausted! (size=%d)\n", length + 1);
+        memory_error(2385, static_cast<size_t>(length) + 1);
         return nullptr;
     }
     *next = quote + length;

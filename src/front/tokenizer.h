@@ -14,6 +14,8 @@ struct Token {
     const CodeInfo* info = nullptr;  // keywords: their row
     int32_t number = 0;              // TYPE_INT32: the value
     StrPtr text;                     // texts (quotes included) and words, as written
+    int32_t begin = 0;               // its bytes in the line, for messages
+    int32_t end = 0;
 };
 
 // First position at or after p that holds none of space, tab, CR and LF.

@@ -69,7 +69,7 @@ constexpr CodeInfo only_in(uint8_t games, int refusal_code, CodeInfo row)
 
 // Ordered by code; the three 0xD1 rows in this order. Keyword search takes
 // the first match, so the order is part of the language.
-const CodeInfo code_info[CODE_INFO_COUNT] = {
+constexpr CodeInfo code_info[CODE_INFO_COUNT] = {
     op(CODE_GT, ">", PREC_COMPARE),
     op(CODE_GE, ">=", PREC_COMPARE),
     op(CODE_LT, "<", PREC_COMPARE),
@@ -161,6 +161,18 @@ const CodeInfo code_info[CODE_INFO_COUNT] = {
     row1(CODE_INPUTNUM, TYPE_STATEMENT, "inputnum", {TYPE_VARIABLE, "$var"}),
     row2(CODE_SIDENT, TYPE_STATEMENT, "sident", {TYPE_BYTE, "id"}, {TYPE_TEXT, "name"}),
 };
+
+// A row too many fails to compile; a row too few would leave an empty one.
+constexpr bool rows_in_code_order()
+{
+    for (int i = 1; i < CODE_INFO_COUNT; ++i) {
+        if (code_info[i].text == nullptr || code_info[i].code < code_info[i - 1].code) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(rows_in_code_order(), "CODE_INFO_COUNT must be the number of rows, in code order");
 
 const CodeInfo* lookup_code_info(const char* name)
 {

@@ -72,7 +72,7 @@ Inst* inst_new(int32_t line, int32_t offset, InstPtr* head, Inst* tail)
 {
     Inst* node = make_node();
     if (node == nullptr) {
-        report_error(752, "memory exhausted! (size=%zu)\n", sizeof(Inst));
+        memory_error(752, sizeof(Inst));
         return nullptr;
     }
     node->line = line;

@@ -67,8 +67,7 @@ int grow_table(Table& table, int32_t step, int code)
     int32_t new_capacity = table.capacity + step;
     if (alloc_should_fail() ||
         (new_capacity > table.reserved && !reserve_entries(table, new_capacity))) {
-        report_error(code, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(new_capacity) * sizeof(Entry));
+        memory_error(code, static_cast<size_t>(new_capacity) * sizeof(Entry));
         return -1;
     }
     table.capacity = new_capacity;
@@ -98,6 +97,58 @@ int find_label(const Table& table, const char* label, int code)
     }
 }
 
+// The codes an addition reports under.
+struct AddCodes {
+    int empty;
+    int used;
+    int grow;
+    int memory;
+    int find;
+};
+
+// A new entry for label at the end of the table, its name copied and the
+// rest left to the caller, who must then call finish_entry; null after the
+// message.
+template <class Table>
+auto* start_entry(Table& table, const char* label, int32_t step, const AddCodes& codes)
+{
+    using Entry = std::remove_reference_t<decltype(table.entries[0])>;
+    Entry* none = nullptr;
+    if (label == nullptr || label[0] == '\0') {
+        report_error(codes.empty, "BUG: label is NULL or empty string\n");
+        return none;
+    }
+    int32_t found = find_label(table, label, codes.find);
+    if (found >= 0) {
+        diag_say("label '%s' is defined twice", label);
+        diag_note(DiagLocation{diag_subject(), table.entries[found].line, 0, 0},
+                  "'%s' is first defined here", table.entries[found].label.get());
+        report_error(codes.used, "label '%s' is already used\n", label);
+        return none;
+    }
+    if (grow_table(table, step, codes.grow) < 0) {
+        return none;
+    }
+    Entry& entry = table.entries[table.count];
+    entry.line = diag_line_number();
+    entry.label = str_copy(label);
+    if (!entry.label) {
+        memory_error(codes.memory, std::strlen(label) + 1);
+        return none;
+    }
+    return &entry;
+}
+
+template <class Table>
+void finish_entry(Table& table)
+{
+    index_entry(table, table.count);
+    ++table.count;
+}
+
+constexpr AddCodes TEXT_LABEL_CODES{2500, 2530, 2486, 2540, 2557};
+constexpr AddCodes DATA_LABEL_CODES{2626, 2631, 2614, 2640, 2654};
+
 template <class Table>
 void clear_table(Table& table)
 {
@@ -123,44 +174,28 @@ void free_text_labels(TextLabelTable& table)
 
 int grow_text_labels(TextLabelTable& table)
 {
-    return grow_table(table, TEXT_LABEL_GROWTH, 2486);
+    return grow_table(table, TEXT_LABEL_GROWTH, TEXT_LABEL_CODES.grow);
 }
 
 int add_text_label(TextLabelTable& table, const char* label, const char* text)
 {
-    if (label == nullptr || label[0] == '\0') {
-        report_error(2500, "BUG: label is NULL or empty string\n");
+    TextLabel* entry = start_entry(table, label, TEXT_LABEL_GROWTH, TEXT_LABEL_CODES);
+    if (entry == nullptr) {
         return -1;
     }
-    if (find_text_label(table, label) >= 0) {
-        report_error(2530, "label '%s' is already used\n", label);
+    entry->text = str_copy(text);
+    if (!entry->text) {
+        memory_error(2544, std::strlen(text) + 1);
+        entry->label.reset();
         return -1;
     }
-    if (grow_text_labels(table) < 0) {
-        return -1;
-    }
-    TextLabel& entry = table.entries[table.count];
-    entry.label = str_copy(label);
-    if (!entry.label) {
-        report_error(2540, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(label) + 1));
-        return -1;
-    }
-    entry.text = str_copy(text);
-    if (!entry.text) {
-        report_error(2544, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(text) + 1));
-        entry.label.reset();
-        return -1;
-    }
-    index_entry(table, table.count);
-    ++table.count;
+    finish_entry(table);
     return 0;
 }
 
 int find_text_label(const TextLabelTable& table, const char* label)
 {
-    return find_label(table, label, 2557);
+    return find_label(table, label, TEXT_LABEL_CODES.find);
 }
 
 const char* get_text_label(const TextLabelTable& table, const char* label)
@@ -181,38 +216,23 @@ void free_data_labels(DataLabelTable& table)
 
 int grow_data_labels(DataLabelTable& table)
 {
-    return grow_table(table, DATA_LABEL_GROWTH, 2614);
+    return grow_table(table, DATA_LABEL_GROWTH, DATA_LABEL_CODES.grow);
 }
 
 int add_data_label(DataLabelTable& table, const char* label, int32_t offset)
 {
-    if (label == nullptr || label[0] == '\0') {
-        report_error(2626, "BUG: label is NULL or empty string\n");
+    DataLabel* entry = start_entry(table, label, DATA_LABEL_GROWTH, DATA_LABEL_CODES);
+    if (entry == nullptr) {
         return -1;
     }
-    if (find_data_label(table, label) >= 0) {
-        report_error(2631, "label '%s' is already used\n", label);
-        return -1;
-    }
-    if (grow_data_labels(table) < 0) {
-        return -1;
-    }
-    DataLabel& entry = table.entries[table.count];
-    entry.label = str_copy(label);
-    if (!entry.label) {
-        report_error(2640, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(label) + 1));
-        return -1;
-    }
-    entry.offset = offset;
-    index_entry(table, table.count);
-    ++table.count;
-    return 1;
+    entry->offset = offset;
+    finish_entry(table);
+    return 0;
 }
 
 int find_data_label(const DataLabelTable& table, const char* label)
 {
-    return find_label(table, label, 2654);
+    return find_label(table, label, DATA_LABEL_CODES.find);
 }
 
 int32_t get_data_label(const DataLabelTable& table, const char* label)

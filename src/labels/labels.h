@@ -23,13 +23,16 @@ struct LabelIndex {
 
 struct TextLabel {
     StrPtr label;
-    StrPtr text;  // as written in the text file, quotes included
+    StrPtr text;          // as written in the text file, quotes included
+    int32_t line = 0;     // in the text file
+    int32_t column = 0;   // of the text's opening quote; 0 where not worked out
 };
 
 // capacity grows by the fixed step, one allocation each for the failure
 // hook and the messages; the storage under it (reserved) doubles, so a
 // long run of additions copies each entry only a few times.
 struct TextLabelTable {
+    const char* file = nullptr;  // the text file's name, for messages
     std::unique_ptr<TextLabel[]> entries;
     int32_t capacity = 0;
     int32_t count = 0;
@@ -40,6 +43,7 @@ struct TextLabelTable {
 struct DataLabel {
     StrPtr label;
     int32_t offset = 0;
+    int32_t line = 0;  // where it is defined
 };
 
 struct DataLabelTable {
@@ -63,7 +67,7 @@ const char* get_text_label(const TextLabelTable& table, const char* label);     
 void init_data_labels(DataLabelTable& table);
 void free_data_labels(DataLabelTable& table);
 int grow_data_labels(DataLabelTable& table);                                   // 0 or -1
-int add_data_label(DataLabelTable& table, const char* label, int32_t offset);  // 1 or -1
+int add_data_label(DataLabelTable& table, const char* label, int32_t offset);  // 0 or -1
 int find_data_label(const DataLabelTable& table, const char* label);           // index or -1
 int32_t get_data_label(const DataLabelTable& table, const char* label);        // offset or -1
 

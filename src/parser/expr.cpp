@@ -10,10 +10,6 @@ namespace tolvar {
 
 namespace {
 
-int expr_op_level = 0;
-int op_hier_level = 0;
-int expr_level = 0;
-
 Inst* new_expr_node(int32_t line, InstPtr& owner)
 {
     Inst* node = inst_new(line, -1, nullptr, nullptr);
@@ -25,15 +21,19 @@ int eval_body(TokenCursor& cur, InstPtr& result)
 {
     TokenCursor c = cur;
     if (!tokens_left(c)) {
-        report_error(1567, "line %d: syntax error\n", c.line);
+        syntax_error(c, 1567);
         return -1;
     }
     if (c.tokens[c.pos].type == TYPE_EVAL) {
         ++c.pos;
     } else if (implicit_eval == 0) {
+        diag_at(token_location(c, c.pos));
+        diag_say("an expression begins with 'eval'");
         report_error(1576, "line %d: 'eval' not found\n", c.line);
         return -1;
     } else if (verbose_level >= 1) {
+        diag_at(token_location(c, c.pos));
+        diag_say("'eval' taken as written before the expression");
         report_warning(1580, "line %d: 'eval' not found ... corrected\n", c.line);
     }
     Inst* node = new_expr_node(c.line, result);
@@ -85,7 +85,7 @@ int operator_chain(TokenCursor& cur, TokenCursor& c, InstPtr first, InstPtr& res
         ++n;
     } while (token_at(c, TYPE_OPERATOR));
     InstPtr root;
-    if (make_op_hier(root, operands, operators, 0, n - 1) < 0) {
+    if (make_op_hier(c.op_hier_depth, root, operands, operators, 0, n - 1) < 0) {
         report_error(1664, "line %d: can't make op hierarchy: start=%d, end=%d\n", c.line, 0,
                      n - 1);
         return -1;
@@ -111,7 +111,8 @@ int expr_op_body(TokenCursor& cur, InstPtr& result)
     return 0;
 }
 
-int op_hier_body(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end)
+int op_hier_body(int& depth, InstPtr& result, InstPtr* operands, InstPtr* operators, int start,
+                 int end)
 {
     if (end - start == 1) {
         Inst* op = operators[start].get();
@@ -149,13 +150,13 @@ int op_hier_body(InstPtr& result, InstPtr* operands, InstPtr* operators, int sta
     }
     if (found == start) {
         root->params[0].node = std::move(operands[start]);
-    } else if (make_op_hier(root->params[0].node, operands, operators, start, found) < 0) {
+    } else if (make_op_hier(depth, root->params[0].node, operands, operators, start, found) < 0) {
         report_error(1769, "can't make op hierarchy: left side, start=%d, end=%d\n", start, found);
         return -1;
     }
     if (found + 1 == end) {
         root->params[1].node = std::move(operands[end]);
-    } else if (make_op_hier(root->params[1].node, operands, operators, found + 1, end) < 0) {
+    } else if (make_op_hier(depth, root->params[1].node, operands, operators, found + 1, end) < 0) {
         report_error(1779, "can't make op hierarchy: right side, start=%d, end=%d\n", found + 1,
                      end);
         return -1;
@@ -175,10 +176,13 @@ int read_argument(TokenCursor& c, Inst* node, int i)
     switch (kind) {
     case TYPE_BYTE:
         if (token.type != TYPE_INT32) {
-            report_error(1915, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
+            param_syntax_error(c, 1915, false, name, i + 1);
             return -1;
         }
         if (static_cast<uint32_t>(token.number) > 255) {
+            diag_at(token_location(c, c.pos));
+            diag_say("%d does not fit in a byte (0 to 255): argument %d of %s", token.number,
+                     i + 1, name);
             report_error(1893, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
                          i + 1);
             return -1;
@@ -187,31 +191,26 @@ int read_argument(TokenCursor& c, Inst* node, int i)
         ++c.pos;
         c.offset += 1;
         return 0;
-    case TYPE_INT16:
-        if (token.type == TYPE_INT32) {
-            if (static_cast<uint32_t>(token.number) > 65535) {
-                report_error(1921, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
-                             i + 1);
-                return -1;
-            }
-            node->params[i].value = token.number;
-            ++c.pos;
-        } else if (token.type == TYPE_OPERATOR && token.code == CODE_SUB &&
-                   token_at(c, TYPE_INT32, 1)) {
-            uint32_t magnitude = static_cast<uint32_t>(c.tokens[c.pos + 1].number);
-            if (magnitude > 32768) {
-                report_error(1933, "line %d: byte value overflow: %s parameter %d\n", c.line, name,
-                             i + 1);
-                return -1;
-            }
-            node->params[i].value = static_cast<int32_t>((65536 - magnitude) % 65536);
-            c.pos += 2;
-        } else {
-            report_error(1941, "line %d: syntax error: %s parameter %d\n", c.line, name, i + 1);
+    case TYPE_INT16: {
+        bool negative = token.type == TYPE_OPERATOR && token.code == CODE_SUB;
+        switch (read_signed_number(c, 16, &node->params[i].value)) {
+        case SIGNED_OK:
+            c.offset += operand_size(TYPE_INT16);
+            return 0;
+        case SIGNED_OVERFLOW:
+            diag_at(token_location(c, c.pos));
+            diag_say("the number does not fit in 16 bits (-32768 to 65535): argument %d of %s",
+                     i + 1, name);
+            report_error(negative ? 1933 : 1921, "line %d: byte value overflow: %s parameter %d\n",
+                         c.line, name, i + 1);
+            return -1;
+        case SIGNED_MINUS_ALONE:
+        case SIGNED_NOT_NUMBER:
+            param_syntax_error(c, 1941, false, name, i + 1);
             return -1;
         }
-        c.offset += 2;
-        return 0;
+        return -1;
+    }
     case TYPE_DATA_OFFSET:
         return parse_data_ref(c, node->params[i].node, name, i + 1, argument_ref_codes);
     case TYPE_EXPR:
@@ -233,11 +232,15 @@ int variable_index(TokenCursor& c, Inst* node)
     const char* name = node->info->text;
     if (!token_at(c, TYPE_LBRACKET) || !token_at(c, TYPE_INT32, 1) ||
         !token_at(c, TYPE_RBRACKET, 2)) {
+        point_at_token(c, c.pos, nullptr);
+        diag_say("%s is written %s[N], N a number from 0 to 255", name, name);
         report_error(1856, "line %d: syntax error: %s\n", c.line, name);
         return -1;
     }
     int32_t index = c.tokens[c.pos + 1].number;
     if (static_cast<uint32_t>(index) > 255) {
+        diag_at(token_location(c, c.pos + 1));
+        diag_say("%s[%d]: the index is 0 to 255", name, index);
         report_error(1848, "line %d: %s index overflow: index=%d\n", c.line, name, index);
         return -1;
     }
@@ -269,38 +272,21 @@ int keyword_operand(TokenCursor& c, InstPtr& result)
     bool call = keyword.type == TYPE_FUNCTION;
     if (call) {
         if (!token_at(c, TYPE_LPAREN)) {
+            point_at_token(c, c.pos, nullptr);
+            diag_say("'(' expected after %s", keyword.info->text);
             report_error(1864, "line %d: '(' not found\n", c.line);
             return -1;
         }
         ++c.pos;
     }
     c.offset += 1;  // the code byte
-    for (int i = 0; i < node->param_count; ++i) {
-        node->params[i].type = row->params[i].type;
-        if (i != 0) {
-            if (!tokens_left(c)) {
-                report_error(1876, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
-                             i + 1);
-                return -1;
-            }
-            if (c.tokens[c.pos].type != TYPE_COMMA) {
-                report_error(1880, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
-                             i);
-                return -1;
-            }
-            ++c.pos;
-        }
-        if (!tokens_left(c)) {
-            report_error(1886, "line %d: syntax error: %s parameter %d\n", c.line, row->text,
-                         i + 1);
-            return -1;
-        }
-        if (read_argument(c, node, i) < 0) {
-            return -1;
-        }
+    if (read_param_list(c, node, row, {1876, 1880, 1886, false}, read_argument) < 0) {
+        return -1;
     }
     if (call) {
         if (!token_at(c, TYPE_RPAREN)) {
+            point_at_token(c, c.pos, nullptr);
+            diag_say("')' expected to close the arguments of %s", keyword.info->text);
             report_error(1991, "line %d: ')' not found\n", c.line);
             return -1;
         }
@@ -313,7 +299,7 @@ int expr_body(TokenCursor& cur, InstPtr& result)
 {
     TokenCursor c = cur;
     if (!tokens_left(c)) {
-        report_error(1810, "line %d: syntax error\n", c.line);
+        syntax_error(c, 1810);
         return -1;
     }
     const Token& token = c.tokens[c.pos];
@@ -324,6 +310,8 @@ int expr_body(TokenCursor& cur, InstPtr& result)
             return -1;
         }
         if (!token_at(c, TYPE_RPAREN)) {
+            point_at_token(c, c.pos, nullptr);
+            diag_say("')' expected to close the '(' at column %d", token_location(c, cur.pos).column);
             report_error(1823, "line %d: ')' not found\n", c.line);
             return -1;
         }
@@ -332,8 +320,7 @@ int expr_body(TokenCursor& cur, InstPtr& result)
         if (keyword_operand(c, result) < 0) {
             return -1;
         }
-    } else if (token.type == TYPE_INT32 &&
-               (token.number == 0 || token.number == 1 || token.number == 8)) {
+    } else if (token.type == TYPE_INT32 && is_small_literal(token.number)) {
         Inst* node = new_expr_node(c.line, result);
         if (node == nullptr) {
             return -1;
@@ -345,6 +332,11 @@ int expr_body(TokenCursor& cur, InstPtr& result)
         ++c.pos;
         c.offset += 1;
     } else {
+        point_at_token(c, c.pos, "an expression");
+        if (token.type == TYPE_INT32) {
+            diag_say("%d stands alone only as 0, 1 or 8: write 'byte %d' or 'int16 %d'",
+                     token.number, token.number, token.number);
+        }
         report_error(2101, "line %d: syntax error\n", c.line);
         return -1;
     }
@@ -368,19 +360,20 @@ int parse_eval(TokenCursor& cur, InstPtr& result)
 
 int parse_expr_op(TokenCursor& cur, InstPtr& result)
 {
-    DepthTrace trace("parse_expr_op", expr_op_level);
+    DepthTrace trace("parse_expr_op", cur.expr_op_depth);
     return expr_op_body(cur, result);
 }
 
-int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end)
+int make_op_hier(int& depth, InstPtr& result, InstPtr* operands, InstPtr* operators, int start,
+                 int end)
 {
-    DepthTrace trace("make_op_hier", op_hier_level);
-    return op_hier_body(result, operands, operators, start, end);
+    DepthTrace trace("make_op_hier", depth);
+    return op_hier_body(depth, result, operands, operators, start, end);
 }
 
 int parse_expr(TokenCursor& cur, InstPtr& result)
 {
-    DepthTrace trace("parse_expr", expr_level);
+    DepthTrace trace("parse_expr", cur.expr_depth);
     return expr_body(cur, result);
 }
 
@@ -390,8 +383,7 @@ int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int 
     bool has_int32 = token_at(cur, TYPE_CONST) && cur.tokens[cur.pos].code == CODE_INT32;
     int name_ahead = has_int32 ? 1 : 0;
     if (!token_at(cur, TYPE_LABEL, name_ahead)) {
-        report_error(codes.syntax, "line %d: syntax error: %s parameter %d\n", cur.line, shown_name,
-                     param_no);
+        param_syntax_error(cur, codes.syntax, false, shown_name, param_no);
         return -1;
     }
     Inst* node = new_expr_node(cur.line, slot);
@@ -402,6 +394,8 @@ int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int 
     node->code = CODE_INT32;
     if (!has_int32) {
         if (implicit_int32 == 0) {
+            diag_at(token_location(cur, cur.pos));
+            diag_say("a data label is written 'int32 %s'", cur.tokens[cur.pos].text.get());
             report_error(codes.missing_int32, "line %d: 'int32' not found: %s parameter %d\n",
                          cur.line, shown_name, param_no);
             return -1;
@@ -417,8 +411,7 @@ int parse_data_ref(TokenCursor& cur, InstPtr& slot, const char* shown_name, int 
     node->params[0].type = TYPE_LABEL;
     node->params[0].text = str_copy(label);
     if (!node->params[0].text) {
-        report_error(codes.memory, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(label) + 1));
+        memory_error(codes.memory, std::strlen(label) + 1);
         return -1;
     }
     cur.pos += name_ahead + 1;

@@ -8,12 +8,11 @@
 
 #include <cstdint>
 
+#include "isa/encoding.h"
 #include "isa/inst.h"
 #include "parser/token_cursor.h"
 
 namespace tolvar {
-
-inline constexpr int MAX_EXPR_OPERANDS = 128;
 
 // `eval` and an expression, wrapped in an eval node (CODE_EVAL).
 int parse_eval(TokenCursor& cur, InstPtr& result);
@@ -27,7 +26,8 @@ int parse_expr(TokenCursor& cur, InstPtr& result);
 
 // Builds the operator tree over operands start..end (end > start); operator
 // i stands between operand i and i + 1. Moves the nodes into the tree.
-int make_op_hier(InstPtr& result, InstPtr* operands, InstPtr* operators, int start, int end);
+int make_op_hier(int& depth, InstPtr& result, InstPtr* operands, InstPtr* operators, int start,
+                 int end);
 
 // The codes a data-label reference reports under; statements and function
 // arguments use their own.

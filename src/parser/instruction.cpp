@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "context/conv_state.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
-#include "labels/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"
@@ -18,33 +18,27 @@ const DataRefCodes statement_ref_codes = {1410, 1392, 1396, 1404};
 
 void syntax_error(const LineState& ls, int code, const char* name, int param_no)
 {
-    report_error(code, "line %d: syntax error: '%s' parameter %d\n", ls.line, name, param_no);
+    param_syntax_error(ls, code, true, name, param_no);
 }
 
 int read_text_param(LineState& ls, Param& slot, const char* name, int param_no)
 {
     const Token& token = ls.tokens[ls.pos];
-    const char* text = nullptr;
-    if (token.type == TYPE_TEXT) {
-        text = token.text.get();
-    } else if (token.type == TYPE_TEXT_LABEL) {
-        text = get_text_label(ls.conv->text_labels, token.text.get());
-        if (text == nullptr) {
-            report_error(1319, "line %d: can't get text: label=%s\n", ls.line, token.text.get());
-            return -1;
-        }
-    } else {
+    if (!is_text_token(token)) {
         syntax_error(ls, 1325, name, param_no);
         return -1;
     }
-    ++ls.pos;
-    slot.text = str_copy(text);
-    if (!slot.text) {
-        report_error(1329, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(text) + 1));
+    const char* text = text_of(ls, token, 1319);
+    if (text == nullptr) {
         return -1;
     }
+    ++ls.pos;
+    if (!copy_text(slot, text, 1329)) {
+        return -1;
+    }
+    point_at_text(ls, token, slot.text.get());
     if (check_text(slot.text.get()) < 0) {
+        say_text_use(ls, token);
         report_error(1333, "line %d: illegal text: '%s' parameter %d\n", ls.line, name, param_no);
         return -1;
     }
@@ -56,7 +50,7 @@ int read_byte_param(LineState& ls, Param& slot, const char* name, int param_no)
 {
     switch (read_signed_number(ls, 8, &slot.value)) {
     case SIGNED_OK:
-        ls.offset += 1;
+        ls.offset += operand_size(TYPE_BYTE);
         return 0;
     case SIGNED_MINUS_ALONE:
         syntax_error(ls, 1345, name, param_no);
@@ -65,6 +59,9 @@ int read_byte_param(LineState& ls, Param& slot, const char* name, int param_no)
         syntax_error(ls, 1363, name, param_no);
         return -1;
     case SIGNED_OVERFLOW:
+        diag_at(token_location(ls, ls.pos));
+        diag_say("the number does not fit in a byte (-128 to 255): parameter %d of '%s'",
+                 param_no, name);
         report_error(1353, "line %d: byte value overflow: '%s' parameter %d\n", ls.line, name,
                      param_no);
         return -1;
@@ -82,12 +79,11 @@ int read_label_param(LineState& ls, Param& slot, const char* name, int param_no)
     }
     slot.text = str_copy(token.text.get());
     if (!slot.text) {
-        report_error(1370, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(token.text.get()) + 1));
+        memory_error(1370, std::strlen(token.text.get()) + 1);
         return -1;
     }
     ++ls.pos;
-    ls.offset += 4;
+    ls.offset += operand_size(TYPE_LABEL);
     return 0;
 }
 
@@ -115,6 +111,7 @@ int read_param(LineState& ls, Inst* node, int i)
             return -1;
         }
         if (parse_expr(ls, slot.node) < 0) {
+            diag_say("in parameter %d of '%s'", param_no, name);
             report_error(1420, "line %d: parse expr error: '%s' parameter %d\n", ls.line, name,
                          param_no);
             return -1;
@@ -122,6 +119,7 @@ int read_param(LineState& ls, Inst* node, int i)
         return 0;
     case TYPE_EVAL:
         if (parse_eval(ls, slot.node) < 0) {
+            diag_say("in parameter %d of '%s'", param_no, name);
             report_error(1429, "line %d: parse_eval error: '%s' parameter %d\n", ls.line, name,
                          param_no);
             return -1;
@@ -138,6 +136,8 @@ int read_param(LineState& ls, Inst* node, int i)
 int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
 {
     if (ls.pos >= ls.count || ls.tokens[ls.pos].type != TYPE_ASSIGN) {
+        point_at_token(ls, ls.pos, nullptr);
+        diag_say("':=' and a value expected after the variable");
         report_error(missing_code, "line %d: declare variable without assign\n", ls.line);
         return -1;
     }
@@ -146,8 +146,9 @@ int read_assignment(LineState& ls, Inst* node, int missing_code, int value_code)
     node->params[1].value = 0;
     node->params[2].type = TYPE_EVAL;
     ++ls.pos;
-    ls.offset += 1;  // CODE_ASSIGN
+    ls.offset += operand_size(TYPE_ASSIGN);
     if (parse_eval(ls, node->params[2].node) < 0) {
+        diag_say("in the value after ':='");
         report_error(value_code, "line %d: parse_eval error: right value of ':='\n", ls.line);
         return -1;
     }
@@ -185,26 +186,8 @@ int parse_instruction(LineState& ls)
     node->param_count = row->param_count;
     ++ls.pos;
     ls.offset += 1;
-    for (int i = 0; i < row->param_count; ++i) {
-        node->params[i].type = row->params[i].type;
-        if (i > 0) {
-            if (ls.pos >= ls.count) {
-                syntax_error(ls, 1297, row->text, i + 1);
-                return -1;
-            }
-            if (ls.tokens[ls.pos].type != TYPE_COMMA) {
-                syntax_error(ls, 1301, row->text, i);
-                return -1;
-            }
-            ++ls.pos;
-        }
-        if (ls.pos >= ls.count) {
-            syntax_error(ls, 1308, row->text, i + 1);
-            return -1;
-        }
-        if (read_param(ls, node, i) < 0) {
-            return -1;
-        }
+    if (read_param_list(ls, node, row, {1297, 1301, 1308, true}, read_param) < 0) {
+        return -1;
     }
     if (node->code == CODE_DECL) {
         return read_assignment(ls, node, 1442, 1452);
@@ -215,10 +198,14 @@ int parse_instruction(LineState& ls)
 int parse_assignment(LineState& ls)
 {
     if (implicit_decl == 0) {
+        diag_at(token_location(ls, ls.pos));
+        diag_say("an assignment begins with 'decl' (or use --implicit-decl)");
         report_error(1464, "line %d: syntax error: 'decl' not found\n", ls.line);
         return -1;
     }
     if (verbose_level >= 1) {
+        diag_at(token_location(ls, ls.pos));
+        diag_say("'decl' taken as written before the assignment");
         report_warning(1468, "line %d: 'decl' not found ... corrected\n", ls.line);
     }
     const CodeInfo* row = lookup_code_info("decl");
@@ -269,6 +256,9 @@ SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value)
 
 void dump_tokens(const Token* tokens, int from, int count)
 {
+    if (diag_records()) {
+        return;  // the message names the token already
+    }
     for (int i = from; i < count; ++i) {
         report_plain("\ttoken[%d] = %d:%02X:", i, tokens[i].type, tokens[i].code);
         print_token_value(tokens[i]);

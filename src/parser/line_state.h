@@ -23,6 +23,20 @@ struct LineState : TokenCursor {
 // the memory message.
 Inst* append_statement(LineState& ls, ItemType type);
 
+// A text operand: a literal, or the text its label names in the text file
+// (null after the message under missing_code).
+bool is_text_token(const Token& token);
+const char* text_of(const LineState& ls, const Token& token, int missing_code);
+
+// Before a text operand's copy is checked: where its bytes were written
+// (the script line, or the text file's line for a text label).
+void point_at_text(const LineState& ls, const Token& token, const char* copy);
+// After its check failed: for a text label, the script line that uses it.
+void say_text_use(const LineState& ls, const Token& token);
+
+// A copy of text into slot; false after the memory message.
+bool copy_text(Param& slot, const char* text, int memory_code);
+
 // $var, $str or data: the keywords a variable begins with.
 bool is_variable_keyword(const Token& token);
 
@@ -32,18 +46,6 @@ int parse_instruction(LineState& ls);
 // An assignment written without `decl` (the line begins with $var, $str
 // or data).
 int parse_assignment(LineState& ls);
-
-enum SignedNumber {
-    SIGNED_OK,
-    SIGNED_MINUS_ALONE,  // "-" that ends the line
-    SIGNED_NOT_NUMBER,
-    SIGNED_OVERFLOW
-};
-
-// A number, or "-" and a number, that fits in width bits (8 or 16); the
-// negative ones are stored in two's complement of that width. On success
-// the cursor moves past it.
-SignedNumber read_signed_number(TokenCursor& cur, int width, int32_t* value);
 
 // Lists the tokens from `from` to the end of the line, one per line.
 void dump_tokens(const Token* tokens, int from, int count);

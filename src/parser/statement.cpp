@@ -5,10 +5,10 @@
 #include <memory>
 #include <utility>
 
+#include "context/conv_state.h"
 #include "front/line_reader.h"
 #include "front/text_literal.h"
 #include "front/tokenizer.h"
-#include "labels/conv_state.h"
 #include "labels/labels.h"
 #include "parser/expr.h"
 #include "parser/line_state.h"
@@ -19,9 +19,7 @@ namespace tolvar {
 
 namespace {
 
-int64_t size_limit = 2147483647;
-
-int level = 0;
+int64_t size_limit = MAX_BINARY_SIZE;
 
 // A block's line buffer and tokens. Kept off the call stack, so a deeply
 // nested script costs the stack little; one per depth, reused by the
@@ -36,7 +34,8 @@ struct SourceReader {
     LineReader lines;
     ConvState* conv = nullptr;
     int32_t line = 0;
-    int depth = 0;  // if/else bodies open around the block being read
+    int depth = 0;        // if/else bodies open around the block being read
+    int trace_level = 0;  // of the parse_src traces
     const StatementSink* sink = nullptr;
     std::unique_ptr<BlockState> states[MAX_IF_DEPTH + 1];
 };
@@ -54,6 +53,7 @@ struct Block {
 bool fits_size(const LineState& ls)
 {
     if (ls.offset > size_limit) {
+        diag_say("the byte-code passes 2147483647 bytes here");
         report_error(3103, "line %d: binary size overflow\n", ls.line);
         return false;
     }
@@ -72,7 +72,10 @@ int split_line(Block& block)
     for (;;) {
         Token& token = block.state.tokens[count];
         const char* next = p;
+        const char* start = skip_separators(p);
         int result = get_token(token, p, &next);
+        token.begin = static_cast<int32_t>(start - block.state.line);
+        token.end = static_cast<int32_t>(next - block.state.line);
         if (result < 0) {
             token_values_free(block.state.tokens, count + 1);
             report_error(928, "line %d: can't get token\n", ls.line);
@@ -83,6 +86,9 @@ int split_line(Block& block)
         }
         if (token.type == TYPE_OPTION) {
             if (count != 0 || block.code != 0 || ls.tail != nullptr) {
+                diag_at(token_location(ls, count));
+                diag_say("'.option' must stand alone at the head of the script, before the first "
+                         "statement or label");
                 report_error(937, "line %d: illegal '.option'\n", ls.line);
             } else if (set_line_options(ls.line, next) < 0) {
                 report_error(941, "line %d: can't set option\n", ls.line);
@@ -100,43 +106,19 @@ int split_line(Block& block)
                 return count;
             }
             token_values_free(block.state.tokens, count);
+            diag_say("the line holds more than %d tokens", MAX_LINE_TOKENS);
             report_error(951, "line %d: too many token\n", ls.line);
             return -1;
         }
     }
 }
 
-// The text of a text token: as written, or looked up by its label.
-const char* text_of(const LineState& ls, const Token& token, int missing_code)
-{
-    if (token.type == TYPE_TEXT) {
-        return token.text.get();
-    }
-    const char* text = get_text_label(ls.conv->text_labels, token.text.get());
-    if (text == nullptr) {
-        report_error(missing_code, "line %d: can't get text: label=%s\n", ls.line,
-                     token.text.get());
-    }
-    return text;
-}
-
-bool is_text_token(const Token& token)
-{
-    return token.type == TYPE_TEXT || token.type == TYPE_TEXT_LABEL;
-}
-
-// A copy of text into the node's only slot, as kind TYPE_TEXT.
-bool copy_text_param(Inst* node, const char* text, int memory_code)
+// The only slot of node, as kind TYPE_TEXT, holding a copy of text.
+bool copy_text_slot(Inst* node, const char* text, int memory_code)
 {
     node->param_count = 1;
     node->params[0].type = TYPE_TEXT;
-    node->params[0].text = str_copy(text);
-    if (!node->params[0].text) {
-        report_error(memory_code, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(text) + 1));
-        return false;
-    }
-    return true;
+    return copy_text(node->params[0], text, memory_code);
 }
 
 int parse_text_statement(Block& block)
@@ -147,10 +129,12 @@ int parse_text_statement(Block& block)
         return -1;
     }
     Inst* node = append_statement(ls, TYPE_TEXT);
-    if (node == nullptr || !copy_text_param(node, text, 1013)) {
+    if (node == nullptr || !copy_text_slot(node, text, 1013)) {
         return -1;
     }
+    point_at_text(ls, ls.tokens[ls.pos], node->params[0].text.get());
     if (decode_text(node->params[0].text.get(), &block.brace_open) < 0) {
+        say_text_use(ls, ls.tokens[ls.pos]);
         report_error(1017, "line %d: illegal text\n", ls.line);
         return -1;
     }
@@ -173,13 +157,13 @@ int read_directive_number(LineState& ls, Param& slot, int width, const NumberCod
     switch (read_signed_number(ls, width, &slot.value)) {
     case SIGNED_OK:
         slot.type = width == 8 ? TYPE_BYTE : TYPE_INT16;
-        ls.offset += width / 8;
+        ls.offset += operand_size(slot.type);
         return 0;
     case SIGNED_MINUS_ALONE:
-        report_error(codes.minus_alone, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, codes.minus_alone);
         return -1;
     case SIGNED_NOT_NUMBER:
-        report_error(codes.not_number, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, codes.not_number);
         return -1;
     case SIGNED_OVERFLOW:
         report_error(
@@ -200,16 +184,18 @@ int parse_data(LineState& ls)
     node->param_count = 1;
     ++ls.pos;
     if (ls.pos >= ls.count) {
-        report_error(1031, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1031);
         return -1;
     }
     const Token& operand = ls.tokens[ls.pos];
     if (is_text_token(operand)) {
         const char* text = text_of(ls, operand, 1042);
-        if (text == nullptr || !copy_text_param(node, text, 1049)) {
+        if (text == nullptr || !copy_text_slot(node, text, 1049)) {
             return -1;
         }
+        point_at_text(ls, operand, node->params[0].text.get());
         if (check_text(node->params[0].text.get()) < 0) {
+            say_text_use(ls, operand);
             report_error(1053, "line %d: illegal text\n", ls.line);
             return -1;
         }
@@ -230,7 +216,7 @@ int parse_unknown(LineState& ls)
     node->param_count = 1;
     ++ls.pos;
     if (ls.pos >= ls.count) {
-        report_error(1098, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1098);
         return -1;
     }
     return read_directive_number(ls, node->params[0], is_byte ? 8 : 16,
@@ -241,7 +227,7 @@ int parse_label_definition(LineState& ls)
 {
     const Token& name = ls.tokens[ls.pos];
     if (ls.pos + 1 >= ls.count || ls.tokens[ls.pos + 1].type != TYPE_COLON) {
-        report_error(972, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 972);
         return -1;
     }
     Inst* node = append_statement(ls, TYPE_LABEL);
@@ -252,14 +238,15 @@ int parse_label_definition(LineState& ls)
     node->params[0].type = TYPE_LABEL;
     node->params[0].text = str_copy(name.text.get());
     if (!node->params[0].text) {
-        report_error(982, "memory exhausted! (size=%lu)\n",
-                     static_cast<unsigned long>(std::strlen(name.text.get()) + 1));
+        memory_error(982, std::strlen(name.text.get()) + 1);
         return -1;
     }
+    diag_at(token_location(ls, ls.pos));  // where a second definition is reported
     if (add_data_label(ls.conv->data_labels, name.text.get(), static_cast<int32_t>(ls.offset)) <
         0) {
         return -1;
     }
+    diag_clear();
     ls.tail = node;
     ls.pos += 2;
     return 0;
@@ -290,7 +277,7 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         ++ls.pos;
         ls.offset += 1;
         if (ls.pos < ls.count) {
-            report_error(1176, "line %d: syntax error\n", ls.line);
+            syntax_error(ls, 1176);
             dump_tokens(ls.tokens, ls.pos, ls.count);
             return STATEMENT_FAILED;
         }
@@ -301,6 +288,8 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         return STATEMENT_CLOSED_BLOCK;
     }
     if (keyword.code == CODE_ENDIF && endif_without_if != 0) {
+        diag_at(token_location(ls, ls.pos));
+        diag_say("'endif' without 'if'");
         report_warning(1151, "line %d: 'endif' without 'if'\n", ls.line);
         Inst* node = append_statement(ls, TYPE_STATEMENT);
         if (node == nullptr) {
@@ -312,6 +301,8 @@ StatementResult parse_block_end(Block& block, int64_t* offset_out)
         ls.offset += 1;
         return fits_size(ls) ? STATEMENT_DONE : STATEMENT_FAILED;
     }
+    diag_at(token_location(ls, ls.pos));
+    diag_say("'%s' without 'if'", keyword.info->text);
     report_error(1162, "line %d: '%s' without 'if'\n", ls.line, keyword.info->text);
     return STATEMENT_FAILED;
 }
@@ -330,6 +321,15 @@ int parse_body(Block& block, Inst* opener, Code body_code)
 bool is_keyword(const Inst* node, Code code)
 {
     return node != nullptr && node->type == TYPE_STATEMENT && node->code == code;
+}
+
+// An `if` the file ends in: named where it opened.
+void say_unclosed(const Inst* opener, int32_t last_line)
+{
+    diag_at(DiagLocation{diag_subject(), opener->line, 0, 0});
+    diag_say("'if' without 'endif'");
+    diag_note(DiagLocation{diag_subject(), last_line > 1 ? last_line - 1 : 1, 0, 0},
+              "the file ends here");
 }
 
 StatementResult parse_if(Block& block)
@@ -351,7 +351,7 @@ StatementResult parse_if(Block& block)
         return STATEMENT_FAILED;
     }
     if (ls.pos < ls.count) {
-        report_error(1220, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1220);
         dump_tokens(ls.tokens, ls.pos, ls.count);
         return STATEMENT_FAILED;
     }
@@ -359,6 +359,7 @@ StatementResult parse_if(Block& block)
         return STATEMENT_FAILED;
     }
     if (block.reader.depth >= MAX_IF_DEPTH) {
+        diag_say("'if' nested more than %d deep", MAX_IF_DEPTH);
         report_error(3102, "line %d: 'if' nested too deep: max=%d\n", ls.line, MAX_IF_DEPTH);
         return STATEMENT_FAILED;
     }
@@ -366,10 +367,13 @@ StatementResult parse_if(Block& block)
         return STATEMENT_FAILED;
     }
     if (!node->sub) {
+        diag_at(DiagLocation{diag_subject(), node->line, 0, 0});
+        diag_say("'if' with an empty body");
         report_warning(1247, "line %d: 'if' have no sub block\n", node->line);
     }
     Inst* closing = node->next;
     if (!is_keyword(closing, CODE_ELSE) && !is_keyword(closing, CODE_ENDIF)) {
+        say_unclosed(node, block.reader.line);
         report_error(1253, "line %d: 'endif' not found\n", block.reader.line);
         return STATEMENT_FAILED;
     }
@@ -378,10 +382,13 @@ StatementResult parse_if(Block& block)
             return STATEMENT_FAILED;
         }
         if (!closing->sub) {
+            diag_at(DiagLocation{diag_subject(), closing->line, 0, 0});
+            diag_say("'else' with an empty body");
             report_warning(1267, "line %d: 'else' have no sub block\n", closing->line);
         }
         closing = closing->next;
         if (!is_keyword(closing, CODE_ENDIF)) {
+            say_unclosed(node, block.reader.line);
             report_error(1272, "line %d: 'endif' not found\n", block.reader.line);
             return STATEMENT_FAILED;
         }
@@ -429,11 +436,11 @@ StatementResult parse_statement(Block& block, int64_t* offset_out)
         if (is_variable_keyword(token)) {
             result = parse_assignment(ls);
         } else {
-            report_error(1508, "line %d: syntax error\n", ls.line);
+            syntax_error(ls, 1508);
         }
         break;
     default:
-        report_error(1512, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1512);
         break;
     }
     if (result < 0 || !fits_size(ls)) {
@@ -459,20 +466,24 @@ LineStep next_line(Block& block)
         report_error(902, "line %d: can't read source\n", ls.line);
         return STEP_FAILED;
     case LINE_TOO_LONG:
+        diag_say("the line is longer than %d bytes", MAX_LINE_LENGTH);
         report_error(3101, "line %d: line too long\n", ls.line);
         return STEP_FAILED;
     case LINE_END_OF_FILE:
         if (block.brace_open != 0) {
+            diag_say("a Japanese region opened with '{' is never closed with '}'");
             report_error(906, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
             return STEP_FAILED;
         }
         return STEP_BLOCK_END;
     case LINE_HAS_NUL:
+        diag_say("the line holds a NUL byte (a script is a text file, not UTF-16)");
         report_error(3104, "line %d: NUL byte in line\n", ls.line);
         return STEP_FAILED;
     case LINE_OK:
         break;
     }
+    diag_line(ls.line, block.state.line);
     if (verbose_level >= 1) {
         report_info("line %d\n", ls.line);
     }
@@ -492,13 +503,15 @@ StatementResult parse_line(Block& block, int64_t* offset_out)
     ls.count = count;
     ls.pos = 0;
     if (block.brace_open != 0 && !is_text_token(ls.tokens[0])) {
+        diag_say("a Japanese region opened with '{' is not closed with '}' before this line, "
+                 "which does not begin with a text");
         report_error(963, "line %d: '}' not found\n", ls.tail != nullptr ? ls.tail->line : 0);
         token_values_free(block.state.tokens, count);
         return STATEMENT_FAILED;
     }
     StatementResult result = parse_statement(block, offset_out);
     if (result == STATEMENT_DONE && ls.pos < ls.count) {
-        report_error(1517, "line %d: syntax error\n", ls.line);
+        syntax_error(ls, 1517);
         dump_tokens(ls.tokens, ls.pos, ls.count);
         result = STATEMENT_FAILED;
     }
@@ -540,14 +553,14 @@ int block_lines(Block& block, int64_t* offset_out)
 int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offset_out,
               Code block_code, Inst** closing)
 {
-    DepthTrace trace("parse_src", "parse_src ", level);
+    DepthTrace trace("parse_src", "parse_src ", reader.trace_level);
     *closing = nullptr;
     std::unique_ptr<BlockState>& state = reader.states[reader.depth];
     if (!state) {
         state.reset(try_new_unfilled<BlockState>());
     }
     if (!state) {
-        report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(BlockState));
+        memory_error(3105, sizeof(BlockState));
         return -1;
     }
     Block block{reader, *state, block_code, closing, 0, LineState{}};
@@ -559,6 +572,63 @@ int parse_src(SourceReader& reader, InstPtr* head, int64_t offset, int64_t* offs
 }
 
 }  // namespace
+
+const char* text_of(const LineState& ls, const Token& token, int missing_code)
+{
+    if (token.type == TYPE_TEXT) {
+        return token.text.get();
+    }
+    const char* text = get_text_label(ls.conv->text_labels, token.text.get());
+    if (text == nullptr) {
+        diag_at(token_location(ls, static_cast<int>(&token - ls.tokens)));
+        diag_say(ls.conv->text_labels.file != nullptr ? "text label '%s' is not in the text file"
+                                                      : "text label '%s' needs a text file (-t)",
+                 token.text.get());
+        report_error(missing_code, "line %d: can't get text: label=%s\n", ls.line,
+                     token.text.get());
+    }
+    return text;
+}
+
+void point_at_text(const LineState& ls, const Token& token, const char* copy)
+{
+    if (!diag_records()) {
+        return;
+    }
+    if (token.type == TYPE_TEXT) {
+        diag_text_origin(token_location(ls, static_cast<int>(&token - ls.tokens)), copy);
+        return;
+    }
+    const TextLabelTable& table = ls.conv->text_labels;
+    int index = find_text_label(table, token.text.get());
+    if (index >= 0) {
+        const TextLabel& entry = table.entries[index];
+        diag_text_origin(DiagLocation{table.file, entry.line, entry.column, 0}, copy);
+    }
+}
+
+void say_text_use(const LineState& ls, const Token& token)
+{
+    if (token.type == TYPE_TEXT_LABEL) {
+        diag_at(token_location(ls, static_cast<int>(&token - ls.tokens)));
+        diag_say("the text of '%s' is used here", token.text.get());
+    }
+}
+
+bool is_text_token(const Token& token)
+{
+    return token.type == TYPE_TEXT || token.type == TYPE_TEXT_LABEL;
+}
+
+bool copy_text(Param& slot, const char* text, int memory_code)
+{
+    slot.text = str_copy(text);
+    if (!slot.text) {
+        memory_error(memory_code, std::strlen(text) + 1);
+        return false;
+    }
+    return true;
+}
 
 void set_size_limit(int64_t limit)
 {
@@ -587,6 +657,8 @@ int set_line_options(int32_t line, const char* rest)
         }
         int length = static_cast<int>(end - p);
         if (!apply_option(p, static_cast<size_t>(length), true)) {
+            diag_at(diag_span(p, end));
+            diag_say("'%.*s' is no option of '.option'", length, p);
             report_error(856, "line %d: unknown option '%.*s'\n", line, length, p);
             return -1;
         }
@@ -601,13 +673,11 @@ int set_line_options(int32_t line, const char* rest)
     return 0;
 }
 
-namespace {
-
-int parse_source(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink)
+int parse_script(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink)
 {
     std::unique_ptr<SourceReader> reader(try_new_unfilled<SourceReader>());
     if (!reader) {
-        report_error(3105, "memory exhausted! (size=%zu)\n", sizeof(SourceReader));
+        memory_error(3105, sizeof(SourceReader));
         return -1;
     }
     line_reader_open(reader->lines, stream);
@@ -636,23 +706,16 @@ int parse_source(ConvState& conv, FILE* stream, const char* name, const Statemen
     return 0;
 }
 
-}  // namespace
-
 int read_source(ConvState& conv, const char* path)
 {
     report_info("read source code from '%s'\n", path);
     FilePtr stream(std::fopen(path, "r"));
     if (!stream) {
+        diag_cant_open(path);
         report_error(580, "can't open '%s'\n", path);
         return -1;
     }
-    return parse_source(conv, stream.get(), path, nullptr);
-}
-
-int read_source_stream(ConvState& conv, FILE* stream, const char* name)
-{
-    report_info("read source code from '%s'\n", name);
-    return parse_source(conv, stream, name, nullptr);
+    return parse_script(conv, stream.get(), path, nullptr);
 }
 
 void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* keep, int64_t end)
@@ -663,13 +726,6 @@ void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* 
         statement->next = nullptr;
         sink.take(sink.context, std::move(statement), list ? list->offset : end);
     }
-}
-
-int read_source_handing_over(ConvState& conv, FILE* stream, const char* name,
-                             const StatementSink& sink)
-{
-    report_info("read source code from '%s'\n", name);
-    return parse_source(conv, stream, name, &sink);
 }
 
 }  // namespace tolvar

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "isa/encoding.h"
 #include "isa/inst.h"
 
 namespace tolvar {
@@ -20,31 +21,24 @@ struct StatementSink {
     void* context;
 };
 
-inline constexpr int MAX_LINE_TOKENS = 256;
-inline constexpr int MAX_IF_DEPTH = 1000;
+// Parses the open script stream into conv.tree, conv.data_labels and
+// conv.size; name is what the messages call it. With a sink, every
+// top-level statement but the last goes to it as soon as no later line can
+// change it. Returns 0, or -1 after printing the errors.
+int parse_script(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink);
 
-// Parses the script at path into conv.tree, conv.data_labels and conv.size.
-// Returns 0, or -1 after printing the errors.
+// Announces and parses the script at path, keeping the whole tree (for
+// the tests and the per-stage benchmark).
 int read_source(ConvState& conv, const char* path);
-
-// The same from an open stream (a script in memory, say); name is what the
-// messages call it.
-int read_source_stream(ConvState& conv, FILE* stream, const char* name);
 
 // Hands the statements of list before keep (all of them when keep is null)
 // to sink in order; the last one handed over ends at end when keep is null.
 void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* keep, int64_t end);
 
-// read_source_stream that hands every top-level statement but the last to
-// sink instead of keeping it in conv.tree. Messages and results are those
-// of read_source_stream.
-int read_source_handing_over(ConvState& conv, FILE* stream, const char* name,
-                             const StatementSink& sink);
-
 // The `.option` directive: applies the option words in rest. 0 or -1.
 int set_line_options(int32_t line, const char* rest);
 
-// The largest byte-code a parse accepts, 2147483647 unless a test lowers it
+// The largest byte-code a parse accepts, MAX_BINARY_SIZE unless a test lowers it
 // to reach the limit with a small script.
 void set_size_limit(int64_t limit);
 

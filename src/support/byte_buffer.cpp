@@ -10,7 +10,7 @@ namespace tolvar {
 
 void report_memory(int code, size_t size)
 {
-    report_error(code, "memory exhausted! (size=%zu)\n", size);
+    memory_error(code, size);
 }
 
 namespace {

@@ -1,8 +1,11 @@
 #include "support/diag.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <utility>
 
+#include "support/diag_record.h"
 #include "support/settings.h"
 
 namespace tolvar {
@@ -10,247 +13,138 @@ namespace tolvar {
 namespace {
 
 FILE* diag_override = nullptr;
-DiagFormat current_format = DIAG_FORMAT_CLASSIC;
-bool quiet = false;
-DiagSink current_sink = nullptr;
-void* sink_context = nullptr;
-const char* subject = nullptr;
+DiagHold* held = nullptr;
 
-// Classic lines are longer than any message the program makes.
-constexpr size_t MESSAGE_ROOM = 8192;
-
-// A classic error or warning line as a record: "line N: " gives the line
-// of the current subject.
-void report_as_record(DiagKind kind, int code, const char* fmt, va_list args)
+bool hold_room(DiagHold& hold, size_t more)
 {
-    static char text[MESSAGE_ROOM];
-    std::vsnprintf(text, sizeof text, fmt, args);
+    if (hold.capacity - hold.size > more) {
+        return true;
+    }
+    size_t wanted = std::max(hold.capacity * 2, hold.size + more + 256);
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[wanted]);
+    if (!grown) {
+        hold.lost = true;
+        return false;
+    }
+    std::copy(hold.text.get(), hold.text.get() + hold.size, grown.get());
+    hold.text = std::move(grown);
+    hold.capacity = wanted;
+    return true;
+}
+
+void hold_vprintf(DiagHold& hold, const char* fmt, va_list args)
+{
+    if (!hold_room(hold, 0)) {
+        return;
+    }
+    va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, args);
+    if (length >= 0 && static_cast<size_t>(length) >= hold.capacity - hold.size &&
+        hold_room(hold, static_cast<size_t>(length))) {
+        length = std::vsnprintf(hold.text.get() + hold.size, hold.capacity - hold.size, fmt, again);
+    }
+    va_end(again);
+    if (length >= 0 && static_cast<size_t>(length) < hold.capacity - hold.size) {
+        hold.size += static_cast<size_t>(length);
+    } else {
+        hold.lost = true;
+    }
+}
+
+void hold_text(DiagHold& hold, const char* text)
+{
     size_t length = std::strlen(text);
-    while (length > 0 && text[length - 1] == '\n') {
-        text[--length] = '\0';
-    }
-    Diagnostic d;
-    d.kind = kind;
-    d.code = code;
-    d.where.file = subject;
-    d.message = text;
-    if (std::strncmp(text, "line ", 5) == 0) {
-        char* end = nullptr;
-        long line = std::strtol(text + 5, &end, 10);
-        if (end != text + 5 && end[0] == ':' && end[1] == ' ') {
-            d.where.line = static_cast<int>(line);
-            d.message = end + 2;
-        }
-    }
-    report_diagnostic(d);
-}
-
-void print_location(FILE* out, const DiagLocation& where)
-{
-    std::fputs(where.file != nullptr ? where.file : "tolvar", out);
-    if (where.line > 0) {
-        std::fprintf(out, ":%d", where.line);
-        if (where.column > 0) {
-            std::fprintf(out, ":%d", where.column);
-        }
-    }
-    std::fputs(": ", out);
-}
-
-void print_gnu(FILE* out, const Diagnostic& d)
-{
-    print_location(out, d.where);
-    std::fprintf(out, "%s: %s", d.kind == DIAG_WARNING ? "warning" : "error", d.message);
-    if (d.code >= 0) {
-        std::fprintf(out, " [%d]", d.code);
-    }
-    std::fputc('\n', out);
-    for (int i = 0; i < d.note_count; ++i) {
-        print_location(out, d.notes[i].where);
-        std::fprintf(out, "note: %s\n", d.notes[i].message);
+    if (hold_room(hold, length)) {
+        std::memcpy(hold.text.get() + hold.size, text, length);
+        hold.size += length;
     }
 }
 
-// Length of the well-formed UTF-8 character at p, or 0.
-int utf8_length(const unsigned char* p)
+// "INFO: ", "WARNING(n): ", "ERROR(n): " (or "ERROR: " for a negative
+// code), or nothing.
+void format_prefix(char (&out)[32], DiagKind kind, int code)
 {
-    int length = p[0] < 0x80 ? 1 : p[0] >= 0xC2 && p[0] < 0xE0 ? 2 : p[0] >= 0xE0 && p[0] < 0xF0 ? 3
-                                                              : p[0] >= 0xF0 && p[0] < 0xF5 ? 4
-                                                                                            : 0;
-    for (int i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// A JSON string; a byte that is not part of UTF-8 (a Shift-JIS byte, say)
-// stands as the character of that number.
-void print_json_string(FILE* out, const char* text)
-{
-    std::fputc('"', out);
-    for (const auto* p = reinterpret_cast<const unsigned char*>(text != nullptr ? text : "");
-         *p != 0;) {
-        int length = utf8_length(p);
-        if (*p == '"' || *p == '\\') {
-            std::fprintf(out, "\\%c", *p++);
-        } else if (*p < 0x20 || length == 0) {
-            std::fprintf(out, "\\u%04x", *p++);
+    switch (kind) {
+    case DIAG_INFO:
+        std::snprintf(out, sizeof out, "INFO: ");
+        break;
+    case DIAG_WARNING:
+        std::snprintf(out, sizeof out, "WARNING(%d): ", code);
+        break;
+    case DIAG_ERROR:
+        if (code < 0) {
+            std::snprintf(out, sizeof out, "ERROR: ");
         } else {
-            std::fwrite(p, 1, static_cast<size_t>(length), out);
-            p += length;
+            std::snprintf(out, sizeof out, "ERROR(%d): ", code);
         }
+        break;
+    case DIAG_PLAIN:
+        out[0] = '\0';
+        break;
     }
-    std::fputc('"', out);
 }
 
-void print_json_location(FILE* out, const DiagLocation& where)
+// A record keeps its place among the held lines, marked by a zero byte
+// that no message holds.
+void hold_record(DiagHold& hold, DiagKind kind, int code, const char* fmt, va_list args)
 {
-    std::fputs("\"file\":", out);
-    if (where.file != nullptr) {
-        print_json_string(out, where.file);
-    } else {
-        std::fputs("null", out);
+    if (kind != DIAG_INFO && hold_room(hold, sizeof(RecordDraft) + 1)) {
+        draft_record(kind, code, fmt, args);
+        hold.text[hold.size++] = '\0';
+        std::memcpy(hold.text.get() + hold.size, &pending_draft(), sizeof(RecordDraft));
+        hold.size += sizeof(RecordDraft);
     }
-    std::fprintf(out, ",\"line\":%d,\"column\":%d,\"end_column\":%d", where.line, where.column,
-                 where.end_column);
+    clear_pending_draft();
 }
 
-void print_json(FILE* out, const Diagnostic& d)
+// Held classic text; quiet drops its INFO lines.
+void print_classic_text(const char* text, size_t length)
 {
-    std::fputc('{', out);
-    print_json_location(out, d.where);
-    std::fprintf(out, ",\"severity\":\"%s\",\"code\":", d.kind == DIAG_WARNING ? "warning" : "error");
-    if (d.code >= 0) {
-        std::fprintf(out, "%d", d.code);
-    } else {
-        std::fputs("null", out);
+    if (!diag_quiet()) {
+        std::fwrite(text, 1, length, diag_file());
+        return;
     }
-    std::fputs(",\"message\":", out);
-    print_json_string(out, d.message);
-    std::fputs(",\"notes\":[", out);
-    for (int i = 0; i < d.note_count; ++i) {
-        std::fputs(i > 0 ? ",{" : "{", out);
-        print_json_location(out, d.notes[i].where);
-        std::fputs(",\"message\":", out);
-        print_json_string(out, d.notes[i].message);
-        std::fputc('}', out);
+    for (const char* end = text + length; text < end;) {
+        const auto* line_end =
+            static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+        const char* next = line_end != nullptr ? line_end + 1 : end;
+        if (std::strncmp(text, "INFO: ", 6) != 0) {
+            std::fwrite(text, 1, static_cast<size_t>(next - text), diag_file());
+        }
+        text = next;
     }
-    std::fputs("]}\n", out);
 }
 
 }  // namespace
 
-void diag_reset()
+void set_diag_hold(DiagHold* hold)
 {
-    current_format = DIAG_FORMAT_CLASSIC;
-    quiet = false;
-    current_sink = nullptr;
-    sink_context = nullptr;
-    subject = nullptr;
+    held = hold;
 }
 
-void set_diag_format(DiagFormat format)
+DiagHold* diag_hold()
 {
-    current_format = format;
+    return held;
 }
 
-DiagFormat diag_format()
+void print_held(const DiagHold& hold, size_t size)
 {
-    return current_format;
-}
-
-namespace {
-
-bool format_named(const char* name, DiagFormat& format)
-{
-    static const struct {
-        const char* name;
-        DiagFormat format;
-    } FORMATS[] = {
-        {"classic", DIAG_FORMAT_CLASSIC}, {"gnu", DIAG_FORMAT_GNU}, {"json", DIAG_FORMAT_JSON}};
-    for (const auto& known : FORMATS) {
-        if (std::strcmp(name, known.name) == 0) {
-            format = known.format;
-            return true;
+    const char* p = hold.text.get();
+    const char* end = p + std::min(size, hold.size);
+    while (p < end) {
+        if (*p == '\0') {
+            RecordDraft draft;
+            std::memcpy(&draft, p + 1, sizeof draft);
+            accept_draft(draft);
+            p += 1 + sizeof draft;
+            continue;
         }
-    }
-    return false;
-}
-
-}  // namespace
-
-int read_diag_option(int argc, char** argv, int i)
-{
-    static const char OPTION[] = "--diagnostics-format";
-    const char* arg = argv[i];
-    if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
-        quiet = true;
-        return 1;
-    }
-    if (std::strncmp(arg, OPTION, sizeof OPTION - 1) != 0) {
-        return 0;
-    }
-    const char* rest = arg + sizeof OPTION - 1;
-    int used = 1;
-    if (*rest == '=') {
-        ++rest;
-    } else if (*rest == '\0' && i + 1 < argc) {
-        rest = argv[i + 1];
-        used = 2;
-    } else if (*rest != '\0') {
-        return 0;
-    }
-    if (!format_named(rest, current_format)) {
-        report_error(-1, "unknown diagnostics format '%s': classic, gnu or json\n", rest);
-        return -1;
-    }
-    return used;
-}
-
-void set_diag_quiet(bool value)
-{
-    quiet = value;
-}
-
-bool diag_quiet()
-{
-    return quiet;
-}
-
-void set_diag_sink(DiagSink sink, void* context)
-{
-    current_sink = sink;
-    sink_context = context;
-}
-
-DiagSink diag_sink(void** context)
-{
-    *context = sink_context;
-    return current_sink;
-}
-
-void set_diag_subject(const char* file)
-{
-    subject = file;
-}
-
-void report_diagnostic(const Diagnostic& d)
-{
-    if (current_sink != nullptr) {
-        current_sink(d, sink_context);
-    } else if (current_format == DIAG_FORMAT_JSON) {
-        print_json(diag_file(), d);
-    } else {
-        print_gnu(diag_file(), d);
-    }
-}
-
-void report_completed()
-{
-    if (!quiet && current_format == DIAG_FORMAT_CLASSIC && current_sink == nullptr) {
-        report_plain("completed!\n");
+        const auto* stop =
+            static_cast<const char*>(std::memchr(p, '\0', static_cast<size_t>(end - p)));
+        size_t length = static_cast<size_t>((stop != nullptr ? stop : end) - p);
+        print_classic_text(p, length);
+        p += length;
     }
 }
 
@@ -266,32 +160,29 @@ void set_diag_file(FILE* file)
 
 void vreport(DiagKind kind, int code, const char* fmt, va_list args)
 {
-    bool classic = current_format == DIAG_FORMAT_CLASSIC && current_sink == nullptr;
-    if (kind == DIAG_INFO && (quiet || !classic)) {
+    bool records = diag_records();
+    if (held != nullptr && records && kind != DIAG_PLAIN) {
+        hold_record(*held, kind, code, fmt, args);
         return;
     }
-    if (!classic && (kind == DIAG_ERROR || kind == DIAG_WARNING)) {
-        report_as_record(kind, code, fmt, args);
+    char prefix[32];
+    format_prefix(prefix, kind, code);
+    if (held != nullptr) {
+        hold_text(*held, prefix);
+        hold_vprintf(*held, fmt, args);
+        return;
+    }
+    if (kind == DIAG_INFO && (records || diag_quiet())) {
+        return;
+    }
+    if (records && kind != DIAG_PLAIN) {
+        draft_record(kind, code, fmt, args);
+        accept_draft(pending_draft());
+        clear_pending_draft();
         return;
     }
     FILE* out = diag_file();
-    switch (kind) {
-    case DIAG_INFO:
-        std::fputs("INFO: ", out);
-        break;
-    case DIAG_WARNING:
-        std::fprintf(out, "WARNING(%d): ", code);
-        break;
-    case DIAG_ERROR:
-        if (code < 0) {
-            std::fputs("ERROR: ", out);
-        } else {
-            std::fprintf(out, "ERROR(%d): ", code);
-        }
-        break;
-    case DIAG_PLAIN:
-        break;
-    }
+    std::fputs(prefix, out);
     std::vfprintf(out, fmt, args);
 }
 
@@ -325,6 +216,11 @@ void report_plain(const char* fmt, ...)
     va_start(args, fmt);
     vreport(DIAG_PLAIN, 0, fmt, args);
     va_end(args);
+}
+
+void memory_error(int code, size_t size)
+{
+    report_error(code, "memory exhausted! (size=%zu)\n", size);
 }
 
 void trace_depth(const char* name, int level, bool start)

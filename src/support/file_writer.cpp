@@ -286,6 +286,7 @@ int rename_all(OutputFile* const* files, int count)
 
 int fail_open(const OutputFile& out)
 {
+    diag_cant_open(out.name);
     report_error(out.codes.open, "can't open '%s'\n", out.name);
     return -1;
 }

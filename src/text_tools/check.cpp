@@ -47,17 +47,15 @@ bool check_use(void* context, const ScriptText& text)
 // The text of one data line by the compiler's rules.
 int check_text_field(const TextTable& table, const TextLine& line, ByteBuffer& stored)
 {
-    const char* bytes = line_bytes(table, line);
     const char* text = table.bytes.data.get() + line.text_start;
     size_t length = line.text_end - line.text_start;
-    Place where{table.name, line.number, column_of(bytes, line.text_start - line.start),
-                column_of(bytes, line.text_end - line.start)};
+    Place where = text_field_place(table, line);
     LiteralVerdict verdict;
-    if (!judge_literal(text, length, stored, verdict)) {
+    if (!judge_literal(text, length, where, stored, verdict)) {
         return -1;
     }
     if (!verdict.decodes) {
-        report_at(DIAG_ERROR, verdict.code, where, "%s", verdict.message);
+        report_caught(verdict.error, where);
         return 1;
     }
     if (!verdict.balanced) {

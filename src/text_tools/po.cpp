@@ -8,7 +8,7 @@
 #include "support/diag.h"
 #include "text_tools/po_reader.h"
 #include "text_tools/script_texts.h"
-#include "text_tools/sjis_utf8.h"
+#include "text_tools/text_codec.h"
 #include "text_tools/text_index.h"
 #include "text_tools/tool_support.h"
 
@@ -157,16 +157,14 @@ int write_entry(PoWriter& w, const TextLine& line)
 {
     const TextTable& table = w.table;
     const char* bytes = line_bytes(table, line);
+    Place where = text_field_place(table, line);
     LiteralVerdict verdict;
     if (!judge_literal(table.bytes.data.get() + line.text_start, line.text_end - line.text_start,
-                       w.stored, verdict)) {
+                       where, w.stored, verdict)) {
         return -1;
     }
     if (!verdict.decodes) {
-        report_at(DIAG_ERROR, verdict.code,
-                  {table.name, line.number, column_of(bytes, line.text_start - line.start),
-                   column_of(bytes, line.text_end - line.start)},
-                  "%s", verdict.message);
+        report_caught(verdict.error, where);
         return 1;
     }
     ByteBuffer& out = w.out;
@@ -279,7 +277,7 @@ bool make_literal(Translating& t, const PoEntry& e, const LiteralVerdict& origin
     t.literal.size = 0;
     LiteralVerdict verdict;
     if (!append_literal(t.literal, t.game.data.get(), t.game.size) ||
-        !judge_literal(t.literal.data.get(), t.literal.size, t.stored, verdict)) {
+        !judge_literal(t.literal.data.get(), t.literal.size, {}, t.stored, verdict)) {
         return false;
     }
     // The message of the decoding from outside a region stands for every
@@ -289,7 +287,7 @@ bool make_literal(Translating& t, const PoEntry& e, const LiteralVerdict& origin
         bool rule_broken = original.start_region == 0 && verdict.start_region != 0;
         report_at(DIAG_ERROR, 5043, where, "'%.10s': %s", po_string(t.po, e.context),
                   !verdict.decodes || rule_broken
-                      ? verdict.message
+                      ? verdict.error.message
                       : "the translation must open and close '{' '}' regions as the original does");
         return false;
     }
@@ -314,7 +312,7 @@ const PoEntry* usable_entry(Translating& t, const TextLine& line, LiteralVerdict
     t.texts += e != nullptr ? 1 : 0;
     if (e == nullptr ||
         !judge_literal(table.bytes.data.get() + line.text_start, line.text_end - line.text_start,
-                       t.stored, original) ||
+                       text_field_place(table, line), t.stored, original) ||
         !original.decodes) {
         return nullptr;
     }

@@ -15,29 +15,11 @@ namespace tolvar {
 
 namespace {
 
-struct TokenError {
-    int code = 0;
-    char message[256] = "";
-};
-
-void keep_error(const Diagnostic& d, void* context)
+// get_token with its messages kept for a report of ours.
+int next_token(Token& token, const char* p, const char** next, CaughtReport& error)
 {
-    auto* error = static_cast<TokenError*>(context);
-    if (d.kind == DIAG_ERROR && error->code == 0) {
-        error->code = d.code;
-        std::snprintf(error->message, sizeof error->message, "%s", d.message);
-    }
-}
-
-// get_token with its messages kept for a report at the line.
-int next_token(Token& token, const char* p, const char** next, TokenError& error)
-{
-    void* old_context = nullptr;
-    DiagSink old_sink = diag_sink(&old_context);
-    set_diag_sink(keep_error, &error);
-    int result = get_token(token, p, next);
-    set_diag_sink(old_sink, old_context);
-    return result;
+    DiagCatch caught(error);
+    return get_token(token, p, next);
 }
 
 // The `.option` words after the directive, as the parser applies them.
@@ -89,13 +71,12 @@ int scan_line(const LineScan& scan, const char* line)
     bool numbered = false;  // an instruction's parameters
     for (const char* p = line;; ++index) {
         const char* next = p;
-        TokenError error;
+        CaughtReport error;
         int result = next_token(token, p, &next, error);
         if (result <= 0) {
             if (result < 0) {
                 int column = column_of(line, static_cast<size_t>(next - line));
-                report_at(DIAG_ERROR, error.code, {scan.name, scan.line, column, 0}, "%s",
-                          error.message);
+                report_caught(error, {scan.name, scan.line, column, 0});
             }
             return result;
         }
@@ -148,6 +129,8 @@ int scan_script_texts(const char* name, const char* bytes, size_t size, const Sc
         return -1;
     }
     SettingsState settings = settings_save();
+    const char* subject = diag_subject();
+    set_diag_subject(name);
     line_reader_open(*reader, stream.get());
     *skipped = reader->pos;
     char line[LINE_BUFFER_SIZE];
@@ -172,12 +155,15 @@ int scan_script_texts(const char* name, const char* bytes, size_t size, const Sc
             size_t length = std::strlen(line);
             if (line[0] != ';' && line[0] != '#') {
                 strip_line_end(line);
+                diag_line(number, line);  // the tokenizer's messages point into it
                 result = scan_line({name, &sink, number, start}, line);
             }
             start += length + (reader->ended_by_newline ? 1 : 0);
         }
     }
     settings_restore(settings);
+    set_diag_subject(subject);
+    diag_line(0, nullptr);
     return result;
 }
 

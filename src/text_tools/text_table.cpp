@@ -89,6 +89,13 @@ int read_text_table(const char* path, TextTable& table)
     return find_text_lines(table);
 }
 
+Place text_field_place(const TextTable& table, const TextLine& line)
+{
+    const char* bytes = line_bytes(table, line);
+    return {table.name, line.number, column_of(bytes, line.text_start - line.start),
+            column_of(bytes, line.text_end - line.start)};
+}
+
 int report_text_line_errors(const TextTable& table)
 {
     int errors = 0;

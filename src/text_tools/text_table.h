@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "support/byte_buffer.h"
+#include "text_tools/tool_support.h"
 
 namespace tolvar {
 
@@ -48,6 +49,9 @@ int find_text_lines(TextTable& table);
 
 // Reports every line the compiler's text reader refuses; returns how many.
 int report_text_line_errors(const TextTable& table);
+
+// Where the text field of a data line stands, from its opening quote.
+Place text_field_place(const TextTable& table, const TextLine& line);
 
 inline const char* line_bytes(const TextTable& table, const TextLine& line)
 {

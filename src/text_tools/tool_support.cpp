@@ -99,22 +99,15 @@ void vreport_at(DiagKind kind, int code, const Place& where, const Place* note_w
     report_diagnostic(d);
 }
 
-// Keeps every message the decoding prints: the first error for the
-// verdict, the kana warning as a flag.
-struct Collected {
-    LiteralVerdict* verdict;
-    bool record_error;
-};
-
-void collect(const Diagnostic& d, void* context)
+void catch_report(const Diagnostic& d, void* context)
 {
-    auto* collected = static_cast<Collected*>(context);
-    LiteralVerdict& v = *collected->verdict;
+    auto& caught = *static_cast<CaughtReport*>(context);
     if (d.kind == DIAG_WARNING) {
-        v.kana = true;
-    } else if (collected->record_error && v.code == 0) {
-        v.code = d.code;
-        std::snprintf(v.message, sizeof v.message, "%s", d.message);
+        caught.warned = true;
+    } else if (caught.code == 0) {
+        caught.code = d.code;
+        caught.where = {d.where.file, d.where.line, d.where.column, d.where.end_column};
+        std::snprintf(caught.message, sizeof caught.message, "%s", d.message);
     }
 }
 
@@ -152,27 +145,49 @@ void report_at_with_note(DiagKind kind, int code, const Place& where, const Plac
     va_end(args);
 }
 
-bool judge_literal(const char* literal, size_t length, ByteBuffer& stored, LiteralVerdict& verdict)
+DiagCatch::DiagCatch(CaughtReport& caught) : caught_(caught)
+{
+    old_sink_ = diag_sink(&old_context_);
+    set_diag_sink(catch_report, &caught_);
+}
+
+DiagCatch::~DiagCatch()
+{
+    // The error gathered for its notes is delivered by the flush.
+    diag_flush();
+    set_diag_sink(old_sink_, old_context_);
+}
+
+void report_caught(const CaughtReport& caught, const Place& fallback)
+{
+    report_at(DIAG_ERROR, caught.code, caught.where.line > 0 ? caught.where : fallback, "%s",
+              caught.message);
+}
+
+bool judge_literal(const char* literal, size_t length, const Place& quote, ByteBuffer& stored,
+                   LiteralVerdict& verdict)
 {
     verdict = LiteralVerdict{};
     stored.size = 0;
     if (!buffer_reserve(stored, length + 1)) {
         return false;
     }
-    void* old_context = nullptr;
-    DiagSink old_sink = diag_sink(&old_context);
-    Collected collected{&verdict, true};
-    set_diag_sink(collect, &collected);
     int end = 0;
-    verdict.decodes = decode_from(literal, length, stored, 0, &end);
+    {
+        DiagCatch caught(verdict.error);
+        diag_text_origin({quote.file, quote.line, quote.column, 0}, stored.data.get());
+        verdict.decodes = decode_from(literal, length, stored, 0, &end);
+    }
+    verdict.kana = verdict.error.warned;
     verdict.balanced = verdict.decodes && end == 0;
     if (!verdict.decodes) {
-        collected.record_error = false;
+        CaughtReport ignored;
+        DiagCatch caught(ignored);
         verdict.decodes = decode_from(literal, length, stored, 1, &end);
         verdict.start_region = verdict.decodes ? 1 : 0;
     }
     verdict.end_region = end;
-    set_diag_sink(old_sink, old_context);
+    diag_text_origin({}, nullptr);
     return true;
 }
 

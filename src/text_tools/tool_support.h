@@ -39,6 +39,32 @@ void report_at_with_note(DiagKind kind, int code, const Place& where, const Plac
                          const char* note, const char* fmt, ...)
     __attribute__((format(printf, 6, 7)));
 
+// The first error and any warning the library's own checks report while it
+// lives, kept instead of printed (with the place and plain words the record
+// forms give them).
+struct CaughtReport {
+    int code = 0;  // 0: no error
+    Place where;
+    char message[256] = "";
+    bool warned = false;
+};
+
+class DiagCatch {
+public:
+    explicit DiagCatch(CaughtReport& caught);
+    ~DiagCatch();
+    DiagCatch(const DiagCatch&) = delete;
+    DiagCatch& operator=(const DiagCatch&) = delete;
+
+private:
+    CaughtReport& caught_;
+    DiagSink old_sink_;
+    void* old_context_ = nullptr;
+};
+
+// Reports a caught error at its own place, or at fallback where it has none.
+void report_caught(const CaughtReport& caught, const Place& fallback);
+
 // What the compiler's decoding makes of a quoted text. A text that opens a
 // brace region it does not close, or closes one it did not open, is still
 // taken by the compiler on text lines that carry the region on.
@@ -48,14 +74,15 @@ struct LiteralVerdict {
     int start_region = 0;   // the state it decodes from
     int end_region = 0;     // and the state it leaves
     bool kana = false;      // the hankaku kana byte was used
-    int code = 0;           // the first error of the decoding from outside
-    char message[160] = "";
+    CaughtReport error;     // the first error of the decoding from outside
 };
 
 // Decodes the literal (length bytes, quotes included) as the compiler does,
-// without printing; the stored bytes are left in stored (NUL-terminated,
-// size without the NUL) when it decodes. False only when memory is short.
-bool judge_literal(const char* literal, size_t length, ByteBuffer& stored, LiteralVerdict& verdict);
+// without printing; quote is where it stands, for the place of an error.
+// The stored bytes are left in stored (NUL-terminated, size without the
+// NUL) when it decodes. False only when memory is short.
+bool judge_literal(const char* literal, size_t length, const Place& quote, ByteBuffer& stored,
+                   LiteralVerdict& verdict);
 
 // Appends the literal of stored bytes: quotes, \t \n \" \\ escapes, every
 // other byte as it is.

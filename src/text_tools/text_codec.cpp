@@ -1,4 +1,4 @@
-#include "text_tools/sjis_utf8.h"
+#include "text_tools/text_codec.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "labels/conv_state.h"
+#include "context/conv_state.h"
 
 namespace tolvar {
 
