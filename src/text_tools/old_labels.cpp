@@ -144,4 +144,10 @@ bool old_labels_new(OldLabels& old, char label[11])
     return true;
 }
 
+bool old_labels_label_for(void* context, const char* literal, size_t length, char label[11])
+{
+    auto& old = *static_cast<OldLabels*>(context);
+    return old_labels_take(old, literal, length, label) || old_labels_new(old, label);
+}
+
 }  // namespace tolvar

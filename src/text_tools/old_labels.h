@@ -49,6 +49,10 @@ bool old_labels_take(OldLabels& old, const char* literal, size_t length, char la
 // The next new label; false when no id has a number left.
 bool old_labels_new(OldLabels& old, char label[11]);
 
+// Both in one, for a writer that asks per text (context is the OldLabels):
+// the old label of an equal text, else a new one. False when neither is left.
+bool old_labels_label_for(void* context, const char* literal, size_t length, char label[11]);
+
 inline constexpr int MAX_LABEL_NUMBER = 9999;
 
 }  // namespace tolvar
