@@ -70,11 +70,8 @@ int compile_script(ConvState& conv, FILE* script, const char* name, size_t size_
 
 int compile_file(ConvState& conv, const char* path)
 {
-    report_info("read source code from '%s'\n", path);
-    FilePtr stream(std::fopen(path, "r"));
+    FilePtr stream = open_source(path);
     if (!stream) {
-        diag_cant_open(path);
-        report_error(580, "can't open '%s'\n", path);
         report_error(-1, "read source '%s'\n", path);
         return -1;
     }

@@ -158,6 +158,41 @@ ItemType punctuation_type(char c)
     }
 }
 
+// ".data", ".unknown", ".unknown.byte" or ".option" at p.
+int read_directive(Token& token, const char* p, const char** next)
+{
+    const char* end = p + 1;
+    while (is_word_char(*end) || *end == '.') {
+        ++end;
+    }
+    for (const Directive& directive : directives) {
+        if (names_equal_n(p, static_cast<size_t>(end - p), directive.name)) {
+            token.type = directive.type;
+            *next = end;
+            return 1;
+        }
+    }
+    diag_at(diag_span(p, end));
+    diag_say("unknown directive '%.*s': directives are .data, .unknown, .unknown.byte and "
+             ".option",
+             static_cast<int>(end - p), p);
+    report_error(2244, "unknown . directive\n");
+    return -1;
+}
+
+// A character that begins no token.
+void report_stray(const char* p)
+{
+    auto c = static_cast<unsigned char>(*p);
+    diag_at(diag_span(p, p + 1));
+    if (c >= 0x80 || c < 0x20) {
+        diag_say("byte %02X is not allowed outside a text", c);
+    } else {
+        diag_say("'%c' is not allowed here", c);
+    }
+    report_error(2347, "syntax error: %s\n", p);
+}
+
 int read_token(Token& token, const char* p, const char** next)
 {
     *next = p;
@@ -190,22 +225,7 @@ int read_token(Token& token, const char* p, const char** next)
         return 1;
     }
     if (c == '.') {
-        const char* end = p + 1;
-        while (is_word_char(*end) || *end == '.') {
-            ++end;
-        }
-        for (const Directive& directive : directives) {
-            if (names_equal_n(p, static_cast<size_t>(end - p), directive.name)) {
-                token.type = directive.type;
-                *next = end;
-                return 1;
-            }
-        }
-        diag_at(diag_span(p, end));
-        diag_say("unknown directive '%.*s': directives are .data, .unknown, .unknown.byte and "
-                 ".option", static_cast<int>(end - p), p);
-        report_error(2244, "unknown . directive\n");
-        return -1;
+        return read_directive(token, p, next);
     }
     if (is_digit(c)) {
         token.type = TYPE_INT32;
@@ -215,13 +235,7 @@ int read_token(Token& token, const char* p, const char** next)
     if (is_letter(c) || c == '$') {
         return read_word(token, p, next);
     }
-    diag_at(diag_span(p, p + 1));
-    if (static_cast<unsigned char>(c) >= 0x80 || c < 0x20) {
-        diag_say("byte %02X is not allowed outside a text", static_cast<unsigned char>(c));
-    } else {
-        diag_say("'%c' is not allowed here", c);
-    }
-    report_error(2347, "syntax error: %s\n", p);
+    report_stray(p);
     return -1;
 }
 

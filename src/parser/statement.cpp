@@ -332,6 +332,48 @@ void say_unclosed(const Inst* opener, int32_t last_line)
               "the file ends here");
 }
 
+// The warning of an `if` or `else` whose body is empty.
+void warn_empty_body(const Inst* opener, int code)
+{
+    const char* name = opener->code == CODE_IF ? "if" : "else";
+    diag_at(DiagLocation{diag_subject(), opener->line, 0, 0});
+    diag_say("'%s' with an empty body", name);
+    report_warning(code, "line %d: '%s' have no sub block\n", opener->line, name);
+}
+
+// The body of node (an `if`), an `else` and its body, and the `endif`.
+StatementResult parse_if_bodies(Block& block, Inst* node)
+{
+    if (parse_body(block, node, CODE_IF) < 0) {
+        return STATEMENT_FAILED;
+    }
+    if (!node->sub) {
+        warn_empty_body(node, 1247);
+    }
+    Inst* closing = node->next;
+    if (!is_keyword(closing, CODE_ELSE) && !is_keyword(closing, CODE_ENDIF)) {
+        say_unclosed(node, block.reader.line);
+        report_error(1253, "line %d: 'endif' not found\n", block.reader.line);
+        return STATEMENT_FAILED;
+    }
+    if (closing->code == CODE_ELSE) {
+        if (parse_body(block, closing, CODE_ELSE) < 0) {
+            return STATEMENT_FAILED;
+        }
+        if (!closing->sub) {
+            warn_empty_body(closing, 1267);
+        }
+        closing = closing->next;
+        if (!is_keyword(closing, CODE_ENDIF)) {
+            say_unclosed(node, block.reader.line);
+            report_error(1272, "line %d: 'endif' not found\n", block.reader.line);
+            return STATEMENT_FAILED;
+        }
+    }
+    block.ls.current = closing;
+    return STATEMENT_DONE;
+}
+
 StatementResult parse_if(Block& block)
 {
     LineState& ls = block.ls;
@@ -363,38 +405,7 @@ StatementResult parse_if(Block& block)
         report_error(3102, "line %d: 'if' nested too deep: max=%d\n", ls.line, MAX_IF_DEPTH);
         return STATEMENT_FAILED;
     }
-    if (parse_body(block, node, CODE_IF) < 0) {
-        return STATEMENT_FAILED;
-    }
-    if (!node->sub) {
-        diag_at(DiagLocation{diag_subject(), node->line, 0, 0});
-        diag_say("'if' with an empty body");
-        report_warning(1247, "line %d: 'if' have no sub block\n", node->line);
-    }
-    Inst* closing = node->next;
-    if (!is_keyword(closing, CODE_ELSE) && !is_keyword(closing, CODE_ENDIF)) {
-        say_unclosed(node, block.reader.line);
-        report_error(1253, "line %d: 'endif' not found\n", block.reader.line);
-        return STATEMENT_FAILED;
-    }
-    if (closing->code == CODE_ELSE) {
-        if (parse_body(block, closing, CODE_ELSE) < 0) {
-            return STATEMENT_FAILED;
-        }
-        if (!closing->sub) {
-            diag_at(DiagLocation{diag_subject(), closing->line, 0, 0});
-            diag_say("'else' with an empty body");
-            report_warning(1267, "line %d: 'else' have no sub block\n", closing->line);
-        }
-        closing = closing->next;
-        if (!is_keyword(closing, CODE_ENDIF)) {
-            say_unclosed(node, block.reader.line);
-            report_error(1272, "line %d: 'endif' not found\n", block.reader.line);
-            return STATEMENT_FAILED;
-        }
-    }
-    ls.current = closing;
-    return STATEMENT_DONE;
+    return parse_if_bodies(block, node);
 }
 
 StatementResult parse_statement(Block& block, int64_t* offset_out)
@@ -706,16 +717,21 @@ int parse_script(ConvState& conv, FILE* stream, const char* name, const Statemen
     return 0;
 }
 
-int read_source(ConvState& conv, const char* path)
+FilePtr open_source(const char* path)
 {
     report_info("read source code from '%s'\n", path);
     FilePtr stream(std::fopen(path, "r"));
     if (!stream) {
         diag_cant_open(path);
         report_error(580, "can't open '%s'\n", path);
-        return -1;
     }
-    return parse_script(conv, stream.get(), path, nullptr);
+    return stream;
+}
+
+int read_source(ConvState& conv, const char* path)
+{
+    FilePtr stream = open_source(path);
+    return stream ? parse_script(conv, stream.get(), path, nullptr) : -1;
 }
 
 void hand_over_statements(const StatementSink& sink, InstPtr& list, const Inst* keep, int64_t end)

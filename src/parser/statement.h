@@ -8,6 +8,7 @@
 
 #include "isa/encoding.h"
 #include "isa/inst.h"
+#include "support/memory.h"
 
 namespace tolvar {
 
@@ -26,6 +27,9 @@ struct StatementSink {
 // top-level statement but the last goes to it as soon as no later line can
 // change it. Returns 0, or -1 after printing the errors.
 int parse_script(ConvState& conv, FILE* stream, const char* name, const StatementSink* sink);
+
+// Announces and opens the script at path; null after the message.
+FilePtr open_source(const char* path);
 
 // Announces and parses the script at path, keeping the whole tree (for
 // the tests and the per-stage benchmark).
