@@ -59,7 +59,7 @@ _tolvar_decompile()
         _tolvar_files "$cur" ""
         return
         ;;
-    -t | --text)
+    -t | --text | --keep-labels)
         _tolvar_files "$cur" ".txt"
         return
         ;;
@@ -74,7 +74,7 @@ _tolvar_decompile()
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
-            --text-id --offsets -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
+            --text-id --keep-labels --offsets -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
         return
     fi
     _tolvar_files "$cur" ".bin"

@@ -4,16 +4,22 @@
 // hold are refused at their PO line; check finds every fault at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "case_file.h"
+#include "decode/decompile.h"
+#include "decode/printer.h"
 #include "round_trip.h"
 #include "support/diag.h"
 #include "test_support.h"
 #include "text_tools/check.h"
 #include "text_tools/extract.h"
+#include "text_tools/old_labels.h"
 #include "text_tools/po.h"
 #include "text_tools/text_codec.h"
 #include "text_tools/text_table.h"
@@ -224,6 +230,79 @@ TEST(TextExtract, NewLabelsFollowTheHighest)
         ASSERT_TRUE(x.ok) << x.messages;
         EXPECT_EQ(x.script, c.expected) << c.old;
     }
+}
+
+// The decompiler with an old text file: a text equal to one there keeps
+// its label; the others are numbered after the highest.
+struct DecompiledTexts {
+    std::string script;
+    std::string texts;
+};
+
+DecompiledTexts decompile_keeping(const std::string& binary, const std::string* old_texts)
+{
+    tolvar_test::DiagCapture capture;
+    TextTable table;
+    OldLabels old;
+    TextLabelSource source{old_labels_label_for, &old};
+    DecompileOptions options;
+    options.texts_apart = true;
+    if (old_texts != nullptr) {
+        EXPECT_TRUE(make_table(*old_texts, table) && old_labels_index(old, table, 0));
+        options.labels = &source;
+    }
+    Decompiled out;
+    EXPECT_EQ(decompile(reinterpret_cast<const uint8_t*>(binary.data()),
+                        static_cast<int32_t>(binary.size()), options, out),
+              0);
+    return {text_of(out.script), text_of(out.texts)};
+}
+
+// Each data line's label and text.
+std::vector<std::pair<std::string, std::string>> labelled_texts(const std::string& texts)
+{
+    std::vector<std::pair<std::string, std::string>> pairs;
+    size_t start = 0;
+    while (start < texts.size()) {
+        size_t end = texts.find('\n', start);
+        std::string line = texts.substr(start, end - start);
+        size_t text = line.rfind('\t');
+        if (line[0] == 'T' && text != std::string::npos) {
+            pairs.emplace_back(line.substr(0, 10), line.substr(text + 1));
+        }
+        start = end + 1;
+    }
+    return pairs;
+}
+
+TEST(TextDecompile, KeepLabelsGivesOldTextsTheirLabels)
+{
+    std::string script = read(std::string(EXAMPLES_DIR) + "/innkeeper.src");
+    std::string binary;
+    ASSERT_TRUE(tolvar_test::compile_script(script, nullptr, binary));
+    DecompiledTexts first = decompile_keeping(binary, nullptr);
+    // A text of its own (consecutive text lines are one text in byte-code).
+    size_t at = script.find("        sconverse");
+    std::string changed =
+        script.substr(0, at) + "        slook \"A new line of talk.\"\n" + script.substr(at);
+    std::string changed_binary;
+    ASSERT_TRUE(tolvar_test::compile_script(changed, nullptr, changed_binary));
+    DecompiledTexts second = decompile_keeping(changed_binary, &first.texts);
+    std::string back;
+    ASSERT_TRUE(tolvar_test::compile_script(second.script, &second.texts, back));
+    EXPECT_EQ(back, changed_binary);
+    auto before = labelled_texts(first.texts);
+    auto after = labelled_texts(second.texts);
+    ASSERT_EQ(after.size(), before.size() + 1);
+    for (const auto& pair : before) {
+        EXPECT_NE(std::find(after.begin(), after.end(), pair), after.end()) << pair.first;
+    }
+    char next[16];
+    std::snprintf(next, sizeof next, "T0000_%04zu", (before.size() + 1) % 10000);
+    EXPECT_NE(std::find(after.begin(), after.end(),
+                        std::make_pair(std::string(next), std::string("\"A new line of talk.\""))),
+              after.end())
+        << second.texts;
 }
 
 // ---- PO ---------------------------------------------------------------

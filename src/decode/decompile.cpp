@@ -221,6 +221,7 @@ int emit(const ByteCode& code, const Layout& layout, const DecompileOptions& opt
     w.script = &out.script;
     w.texts = code.texts_apart ? &out.texts : nullptr;
     w.text_id = options.text_id;
+    w.labels = options.labels;
     Emitter e{code, options, w, *scratch};
     emit_header(e);
     if (w.texts != nullptr) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "decode/decompile.h"
+#include "decode/printer.h"
 #include "driver/driver.h"
 #include "isa/encoding.h"
 #include "support/byte_buffer.h"
@@ -14,6 +15,9 @@
 #include "support/file_target.h"
 #include "support/file_writer.h"
 #include "support/memory.h"
+#include "text_tools/old_labels.h"
+#include "text_tools/text_index.h"
+#include "text_tools/text_table.h"
 
 namespace tolvar {
 
@@ -68,6 +72,7 @@ struct DecompileCommand {
     const char* output = nullptr;
     const char* text = nullptr;
     const char* text_id = nullptr;
+    const char* keep_labels = nullptr;  // an old text file whose labels texts keep
     DecompileOptions options;
 };
 
@@ -81,6 +86,7 @@ void print_decompile_usage()
     report_plain("        -o|--output FILE        write script to specified file\n");
     report_plain("        -t|--text   FILE        write texts to specified file\n");
     report_plain("           --text-id XXXX       text labels T<XXXX>_nnnn (4 hex digits)\n");
+    report_plain("           --keep-labels FILE   a text equal to one in FILE keeps its label\n");
     report_plain("           --offsets            show offset and bytes of each statement\n");
     report_plain("        -q|--quiet              errors and warnings only\n");
     report_plain("           --diagnostics-format=classic|gnu|json\n");
@@ -136,6 +142,9 @@ int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
     } else if (is(arg, nullptr, "--text-id")) {
         cmd.text_id = option_value(argc, argv, i, "no text id");
         return cmd.text_id != nullptr ? 1 : 0;
+    } else if (is(arg, nullptr, "--keep-labels")) {
+        cmd.keep_labels = option_value(argc, argv, i, "no text filename");
+        return cmd.keep_labels != nullptr ? 1 : 0;
     } else if (is(arg, nullptr, "--offsets")) {
         cmd.options.offsets = true;
     } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
@@ -162,8 +171,9 @@ int read_decompile_command(int argc, char** argv, DecompileCommand& cmd)
         report_error(-1, "binary filename not specified\n");
         return -1;
     }
-    if (cmd.text_id != nullptr && cmd.text == nullptr) {
-        report_error(-1, "--text-id needs --text\n");
+    if ((cmd.text_id != nullptr || cmd.keep_labels != nullptr) && cmd.text == nullptr) {
+        report_error(-1, "%s needs --text\n",
+                     cmd.text_id != nullptr ? "--text-id" : "--keep-labels");
         return -1;
     }
     int id = cmd.text_id != nullptr ? parse_text_id(cmd.text_id) : text_id_from_name(cmd.binary);
@@ -181,8 +191,10 @@ int read_decompile_command(int argc, char** argv, DecompileCommand& cmd)
 // Neither output may destroy the input or the other output.
 int refuse_overwriting(const DecompileCommand& cmd)
 {
-    const char* pairs[][2] = {
-        {cmd.output, cmd.binary}, {cmd.text, cmd.binary}, {cmd.output, cmd.text}};
+    const char* pairs[][2] = {{cmd.output, cmd.binary},
+                              {cmd.text, cmd.binary},
+                              {cmd.output, cmd.text},
+                              {cmd.output, cmd.keep_labels}};
     for (const auto& pair : pairs) {
         if (same_file(pair[0], pair[1])) {
             report_error(4006, "'%s' is the same file as '%s'\n", pair[0], pair[1]);
@@ -224,7 +236,8 @@ int read_binary(const char* path, ByteBuffer& buffer)
             return -1;
         }
         size_t room = buffer.capacity - buffer.size;
-        size_t count = io_should_fail() ? 0 : std::fread(buffer.data.get() + buffer.size, 1, room, file.get());
+        size_t count =
+            io_should_fail() ? 0 : std::fread(buffer.data.get() + buffer.size, 1, room, file.get());
         buffer.size += count;
         if (count < room) {
             break;
@@ -295,10 +308,26 @@ int run(const DecompileCommand& cmd)
     if (read_binary(cmd.binary, binary) < 0) {
         return -1;
     }
-    report_info("decompile as %s, size=%zu\n", game_name(cmd.options.game), binary.size);
+    // The old file is read whole before anything is written: -t may name it.
+    DecompileOptions options = cmd.options;
+    TextTable old_texts;
+    OldLabels old;
+    TextLabelSource source{old_labels_label_for, &old};
+    if (cmd.keep_labels != nullptr) {
+        if (read_checked_text_table(cmd.keep_labels, old_texts) < 0) {
+            return -1;
+        }
+        int first = first_text_id(old_texts);
+        int id = cmd.text_id == nullptr && first >= 0 ? first : options.text_id;
+        if (!old_labels_index(old, old_texts, id)) {
+            return -1;
+        }
+        options.labels = &source;
+    }
+    report_info("decompile as %s, size=%zu\n", game_name(options.game), binary.size);
     Decompiled result;
     if (decompile(reinterpret_cast<const uint8_t*>(binary.data.get()),
-                  static_cast<int32_t>(binary.size), cmd.options, result) < 0) {
+                  static_cast<int32_t>(binary.size), options, result) < 0) {
         return -1;
     }
     if (result.raw_bytes > 0) {

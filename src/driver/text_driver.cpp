@@ -266,32 +266,6 @@ int write_extracted(const TextCommandLine& cmd, const ExtractResult& result)
     return output_commit(written, 2);
 }
 
-// A table that may be rewritten: every line readable, no label twice.
-int read_sound_table(const char* path, TextTable& table)
-{
-    Growable<LabelRef> index;
-    if (read_text_table(path, table) < 0) {
-        return -1;
-    }
-    if (report_text_line_errors(table) > 0 || !index_text_labels(table, index) ||
-        report_duplicate_labels(table, index) > 0) {
-        return -1;
-    }
-    return 0;
-}
-
-// The id of the first label of table, or -1 when it has none.
-int first_text_id(const TextTable& table)
-{
-    for (size_t i = 0; i < table.lines.count; ++i) {
-        const TextLine& line = table.lines.items[i];
-        if (line.kind == TEXT_LINE_DATA) {
-            return static_cast<int>(line_label_key(table, line) / 10000);
-        }
-    }
-    return -1;
-}
-
 int run_extract(const TextCommandLine& cmd)
 {
     const char* script_name = cmd.files[0];
@@ -302,7 +276,7 @@ int run_extract(const TextCommandLine& cmd)
     struct stat info;
     bool exists = ::stat(cmd.text, &info) == 0 || errno != ENOENT;
     TextTable old;
-    if (exists && read_sound_table(cmd.text, old) < 0) {
+    if (exists && read_checked_text_table(cmd.text, old) < 0) {
         return -1;
     }
     int id = cmd.text_id != nullptr ? parse_text_id(cmd.text_id) : exists ? first_text_id(old) : -1;

@@ -62,4 +62,28 @@ const LabelRef* find_label(const Growable<LabelRef>& index, long key)
     return at != end && at->key == key ? at : nullptr;
 }
 
+int read_checked_text_table(const char* path, TextTable& table)
+{
+    Growable<LabelRef> index;
+    if (read_text_table(path, table) < 0) {
+        return -1;
+    }
+    if (report_text_line_errors(table) > 0 || !index_text_labels(table, index) ||
+        report_duplicate_labels(table, index) > 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int first_text_id(const TextTable& table)
+{
+    for (size_t i = 0; i < table.lines.count; ++i) {
+        const TextLine& line = table.lines.items[i];
+        if (line.kind == TEXT_LINE_DATA) {
+            return static_cast<int>(line_label_key(table, line) / 10000);
+        }
+    }
+    return -1;
+}
+
 }  // namespace tolvar

@@ -27,6 +27,13 @@ const LabelRef* find_label(const Growable<LabelRef>& index, long key);
 // Sorts refs by key, keeping the order of equal keys.
 void sort_label_refs(Growable<LabelRef>& refs);
 
+// Reads a text file that a tool will rewrite or take labels from: every
+// line readable, no label twice. 0, or -1 after the messages.
+int read_checked_text_table(const char* path, TextTable& table);
+
+// The id of the file's first label, or -1 when it has none.
+int first_text_id(const TextTable& table);
+
 // The key of a data line's label.
 long line_label_key(const TextTable& table, const TextLine& line);
 
