@@ -4,15 +4,20 @@
 # each the compile time, the time of `wc -w` on the same file, their ratio
 # and the compiler's peak memory, for a compile that succeeds, one that
 # fails on an undefined label on the last line, and one that reads the
-# script from a pipe; the same for decompiling each script's
-# byte-code (checked to compile back to it); tolvar-text's extract,
-# to-po and from-po on each script and its texts (checked to give the same
-# bytes back), each against `wc -w` on the files it reads; then the CPU
-# time a 20 KB script costs beyond starting /bin/true.
+# script from a pipe; the same for decompiling byte-code files
+# of the given sizes (made from generated scripts, checked to compile back
+# to their bytes) against `wc -w` on the byte-code file, with the peak
+# memory writing to a file and to standard output; the decompiler on
+# a crafted chunk repeated to 1 MB, per byte against the largest realistic
+# byte-code; tolvar-text's extract, to-po and from-po on each script and
+# its texts (checked to give the same bytes back), each against `wc -w`
+# on the files it reads; then the CPU time a 20 KB script costs beyond
+# starting /bin/true.
 #
 #   bench/run.sh [--sizes "1 4 10"] [--runs N] [--seed N]
 #
-# Sizes are in MB (10^6 bytes). Times are the best of N runs. Needs
+# Sizes are in MB (10^6 bytes): of the script for the compile, of the
+# byte-code for the decompiler. Times are the best of N runs. Needs
 # /usr/bin/time (Debian package 'time') for the peak memory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -128,21 +133,40 @@ for size in $sizes; do
     row "$size" "$(stat -c %s "$script")" "$labels" "$compile" "$words" "$kb"
 done
 
-echo "decompiling the byte-code of each script:"
+# A script whose byte-code has about the wanted size: the generator's
+# script-to-byte-code ratio, measured once on a probe.
+probe="$tmp/probe.src"
+"$scriptgen" 1000000 "$seed" >"$probe"
+"$tolvar" "$probe" -o "$tmp/probe.bin" >/dev/null 2>&1
+probe_ratio=$(awk -v s="$(stat -c %s "$probe")" -v b="$(stat -c %s "$tmp/probe.bin")" \
+    'BEGIN { printf "%.6f", s / b }')
+
+echo "decompiling byte-code (against wc -w on the byte-code file):"
 printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
     size_MB bytes labels decomp_s wc_s ratio peak_MB peak/size
+realistic_ns=""
 for size in $sizes; do
-    binary="$tmp/out-$size.bin"
+    bytes=$(awk -v mb="$size" -v r="$probe_ratio" 'BEGIN { printf "%d", mb * 1000000 * r }')
+    script="$tmp/for-binary-$size.src"
+    binary="$tmp/binary-$size.bin"
+    "$scriptgen" "$bytes" "$seed" >"$script"
+    "$tolvar" "$script" -o "$binary" >/dev/null 2>&1
     kb=$(peak_kb "$decompile" "$binary" -o "$tmp/back.src")
     "$tolvar" "$tmp/back.src" -o "$tmp/back.bin" >/dev/null 2>&1
     if ! cmp -s "$binary" "$tmp/back.bin"; then
-        echo "bench: the decompiled $size MB script does not give its bytes back" >&2
+        echo "bench: the decompiled $size MB byte-code does not give its bytes back" >&2
         exit 1
     fi
     labels=$(grep -c -E '^L_[0-9A-F]+:' "$tmp/back.src" || true)
     time_s=$(best_time "$decompile" "$binary" -o "$tmp/back.src")
     words=$(best_time wc -w "$binary")
-    row "$size" "$(stat -c %s "$binary")" "$labels" "$time_s" "$words" "$kb"
+    actual=$(stat -c %s "$binary")
+    row "$size" "$actual" "$labels" "$time_s" "$words" "$kb"
+    kb_out=$(peak_kb "$decompile" "$binary")
+    awk -v kb="$kb_out" -v n="$actual" \
+        'BEGIN { printf "%8s to standard output: peak %.1f MB, %.2f times the byte-code\n", "", kb / 1024, kb * 1024 / n }'
+    realistic_ns=$(awk -v t="$time_s" -v n="$actual" 'BEGIN { printf "%.3f", t * 1e9 / n }')
+    rm -f "$script"
 done
 
 echo "tolvar-text: extract (to a new text file), to-po (with the script's references), from-po:"
@@ -181,6 +205,19 @@ for size in $sizes; do
         exit 1
     fi
 done
+
+# Crafted byte-code that once made the decoder backtrack: a 21-byte chunk
+# repeated to 1 MB, per byte against the last realistic file above.
+slow="$tmp/slow.bin"
+printf '\xA4\xD3\xD4\xD3\xAB\xD4\xB3\xD2\xD4\xD4\x01\x9F\xD3\xD4\xD4\xB3\x01\xD2\xB4\xB3\x90' >"$slow.0"
+for ((i = 0; i < 16; ++i)); do cat "$slow.0" "$slow.0" >"$slow.1" && mv "$slow.1" "$slow.0"; done
+head -c 1000000 "$slow.0" >"$slow"
+rm -f "$slow.0"
+kb=$(peak_kb "$decompile" "$slow" -o "$tmp/slow.src")
+time_s=$(best_time "$decompile" "$slow" -o "$tmp/slow.src")
+awk -v t="$time_s" -v n="$(stat -c %s "$slow")" -v r="$realistic_ns" -v kb="$kb" \
+    'BEGIN { ns = t * 1e9 / n; printf "slow chunk x %d bytes: %.4f s, %.1f ns/byte, %.2f times the realistic %.1f ns/byte, peak %.1f MB\n",
+             n, t, ns, (r > 0 ? ns / r : 0), r, kb / 1024 }'
 
 # A small script: CPU time per compile beyond an empty process. Batches of
 # 40 runs, so the clock's 10 ms steps don't matter; tolvar's and

@@ -74,7 +74,7 @@ _tolvar_decompile()
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
-            --text-id --keep-labels --offsets -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
+            --text-id --keep-labels --offsets --graph -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
         return
     fi
     _tolvar_files "$cur" ".bin"

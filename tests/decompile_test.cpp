@@ -9,6 +9,7 @@
 #include <string>
 
 #include "case_file.h"
+#include "decode/decompile.h"
 #include "round_trip.h"
 #include "test_support.h"
 
@@ -76,6 +77,184 @@ std::string from_hex(const std::string& hex)
     return bytes;
 }
 
+std::string compiled(const std::string& script)
+{
+    std::string binary;
+    std::string messages;
+    EXPECT_TRUE(tolvar_test::compile_script(script, nullptr, binary, &messages)) << messages;
+    return binary;
+}
+
+bool has_line(const std::string& script, const std::string& line)
+{
+    return ("\n" + script).find("\n" + line + "\n") != std::string::npos;
+}
+
+// Comes back under every game type, with the texts in the script and in a
+// text file, without a raw byte; check looks at each script.
+template <class Check>
+void expect_clean_round_trips(const std::string& bytes, const std::string& what, Check check)
+{
+    for (int game = 0; game < 3; ++game) {
+        for (bool apart : {false, true}) {
+            RoundTrip trip = round_trip(bytes, game, apart);
+            EXPECT_TRUE(trip.ok) << what << " game " << game << (apart ? " -t" : "") << ": "
+                                 << trip.why << "\nscript:\n"
+                                 << trip.script << "\ntexts:\n"
+                                 << trip.texts;
+            EXPECT_EQ(trip.raw_bytes, 0) << what << "\n" << trip.script;
+            check(trip, apart);
+        }
+    }
+}
+
+// Japanese text whose regions meet the limit of a text line: each line is
+// written from the region state the one before it left, so a trail byte
+// 0x5C stays itself; a region that would be cut goes whole to the next
+// line when it fits one.
+TEST(Decompile, JapaneseRegionsAcrossTextLines)
+{
+    const std::string sjis_5c = "\x82\x5C";
+    // The 1000-byte limit falls inside the region.
+    std::string at_limit = std::string(999, 'a') + "{" + sjis_5c + "}";
+    expect_clean_round_trips(
+        at_limit, "region at the limit", [&](const RoundTrip& trip, bool apart) {
+            const std::string& lines = apart ? trip.texts : trip.script;
+            EXPECT_NE(lines.find("\"{" + sjis_5c + "}\""), std::string::npos) << lines;
+        });
+    // A region longer than a line is carried from line to line.
+    std::string long_region = "{";
+    for (int i = 0; i < 700; ++i) {
+        long_region += sjis_5c;
+    }
+    expect_clean_round_trips(long_region + "}x", "long region", [](const RoundTrip&, bool) {});
+    // A script whose text lines open a region on one line and close it on a
+    // later one, the run longer than a line.
+    std::string script = "\"" + std::string(990, 'b') + "{" + sjis_5c + sjis_5c + "\"\n\"";
+    for (int i = 0; i < 20; ++i) {
+        script += sjis_5c;
+    }
+    script += "}\\n\"\n";
+    std::string binary = compiled(script);
+    ASSERT_GT(binary.size(), 1000u);
+    expect_clean_round_trips(binary, "script lines", [](const RoundTrip&, bool) {});
+    // A text parameter runs on into the text lines after it: it takes no
+    // more of them than its line can hold.
+    expect_clean_round_trips(compiled("askc \"yn\"\n" + script + script + script + script),
+                             "parameter and lines", [](const RoundTrip&, bool) {});
+}
+
+// A reference to code that control flow reaches makes it no data table:
+// it stays statements, and the blocks around it stay whole.
+TEST(Decompile, ReachedCodeStaysCode)
+{
+    const char* const scripts[] = {
+        "\"Hi\"\nL0: bye\ndprint int32 L0, eval 0\nbye\n\"more text\"\nbye\n",
+        "\"Hi\"\nL0: if eval 1\n\"in\"\nendif\ndprint int32 L0, eval 0\nbye\n",
+        "\"Hi\"\nif eval 1\nL0: decl $var[1] := eval indexof(int32 L0, $str[0])\nelse\n\"no\"\n"
+        "endif\nbye\n",
+        // The reference comes after control flow passed its place inside a
+        // run of text.
+        "\"abc\"\nL0: \"def\"\ndprint int32 L0, eval 0\nbye\n",
+    };
+    for (const char* script : scripts) {
+        expect_clean_round_trips(compiled(script), script, [&](const RoundTrip& trip, bool) {
+            EXPECT_EQ(trip.script.find(".data"), std::string::npos) << script << trip.script;
+        });
+    }
+}
+
+// A statement that can't be written gives up its code byte alone; the
+// bytes after it are read again.
+TEST(Decompile, OnlyTheCodeByteOfAnUnwritableStatementIsRaw)
+{
+    struct Case {
+        const char* bytes;
+        int raw;
+        const char* line;
+    };
+    const Case cases[] = {
+        // A jump outside the file.
+        {"B0 48 65 6C 6C 6F B6", 1, "    \"Hello\""},
+        // A data reference outside the file.
+        {"B5 D2 41 42 43 44 01 A7 B6", 4, "    \"ABCD\""},
+        // An `if` never closed.
+        {"A1 D3 41 A7 42 43", 3, "    \"BC\""},
+    };
+    for (const Case& c : cases) {
+        RoundTrip trip = round_trip(from_hex(c.bytes), 0, false);
+        EXPECT_TRUE(trip.ok) << c.bytes << ": " << trip.why;
+        EXPECT_EQ(trip.raw_bytes, c.raw) << c.bytes << ":\n" << trip.script;
+        EXPECT_TRUE(has_line(trip.script, c.line)) << c.bytes << ":\n" << trip.script;
+    }
+}
+
+// In a table of texts a letter and its 0 are a text, not a number.
+TEST(Decompile, OneCharacterTextsInTablesOfTexts)
+{
+    std::string bytes = compiled(
+        "dprint int32 t, eval 0\nbye\nt: .data \"a\"\n.data \"bc\"\n.data \"d\"\n.data \"\"\n"
+        "enddata\ndprint int32 u, eval 1\nbye\nu: .data \"e\"\nenddata\n");
+    expect_clean_round_trips(bytes, "tables", [](const RoundTrip& trip, bool apart) {
+        if (!apart) {
+            for (const char* line :
+                 {"    .data \"a\"", "    .data \"d\"", "    .data \"\"", "    .data \"e\""}) {
+                EXPECT_TRUE(has_line(trip.script, line)) << line << "\n" << trip.script;
+            }
+        }
+    });
+}
+
+// Steps of the search for statements, for the whole file.
+int64_t search_steps(const std::string& bytes)
+{
+    tolvar::DecompileOptions options;
+    tolvar::DecompileCounts counts;
+    auto discard = [](void*, const char*, size_t) { return true; };
+    tolvar_test::DiagCapture quiet;
+    EXPECT_EQ(tolvar::decompile_to(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                   static_cast<int32_t>(bytes.size()), options,
+                                   tolvar::TextSink{discard, nullptr},
+                                   tolvar::TextSink{discard, nullptr}, counts),
+              0);
+    return counts.search_steps;
+}
+
+std::string repeated(const std::string& hex, size_t size)
+{
+    std::string chunk = from_hex(hex);
+    std::string bytes;
+    while (bytes.size() < size) {
+        bytes += chunk;
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+// The search for statements costs a few steps a byte at most, whatever the
+// bytes: crafted ones that make it backtrack run down a budget for the
+// whole file. (Steps, not time: no test depends on time.)
+TEST(Decompile, NoInputIsSlow)
+{
+    const size_t size = 32768;
+    const char* const crafted[] = {
+        "A4 D3 D4 D3 AB D4 B3 D2 D4 D4 01 9F D3 D4 D4 B3 01 D2 B4 B3 90",
+        "A4 D3 D4 D3 AB D4 B3 D2 D4 D4 01 9F D3 D4 D4 B3 01 D2 B4 B3 90 D3 A7",
+        "BF D4 B2 D4 B3 A7 D2 B2 B2 B2 D4 B2",
+        "D3 A4 D3 A7",
+    };
+    for (const char* chunk : crafted) {
+        int64_t steps = search_steps(repeated(chunk, size));
+        EXPECT_LE(steps, static_cast<int64_t>(24 * size)) << chunk;
+    }
+    // Byte-code a compile makes takes about a step a byte at most.
+    std::mt19937 rng(7);
+    std::string script = tolvar_test::random_script(rng, 0, 3000, true);
+    std::string binary;
+    ASSERT_TRUE(tolvar_test::compile_script(script, nullptr, binary));
+    EXPECT_LE(search_steps(binary), static_cast<int64_t>(2 * binary.size()));
+}
+
 // Bytes whose first reading is wrong: the statement comes back as the
 // compiler wrote it, not raw.
 TEST(Decompile, AmbiguousBytesComeBackAsStatements)
@@ -118,6 +297,21 @@ TEST(Decompile, StatementsOverTheLineLimitsComeBack)
     for (int game = 0; game < 3; ++game) {
         expect_round_trip(nested, game, false, "nested subtractions", false);
     }
+}
+
+// Where a statement reads two ways, the reading after which code can go on
+// wins: here int16 0xD2B2 and an eval code would end the statement at a
+// byte no item can begin with (0x02, a byte of the reference).
+TEST(Decompile, TheReadingCodeCanGoOnFrom)
+{
+    std::string bytes = from_hex("BF D4 B2 D2 A7 02 00 00 01 B7 85 A7");
+    bytes += std::string(0x2A7 - bytes.size(), 'a') + "\xB8";
+    RoundTrip trip = round_trip(bytes, 0, false);
+    EXPECT_TRUE(trip.ok) << trip.why;
+    EXPECT_EQ(trip.raw_bytes, 0) << trip.script;
+    EXPECT_TRUE(
+        has_line(trip.script, "    portrait eval $var[212] != indexof(int32 L_000002A7, 1)"))
+        << trip.script;
 }
 
 // Every byte-code a golden case expects, under every game type.

@@ -1,5 +1,6 @@
 #include "round_trip.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -181,6 +182,37 @@ std::string random_text(std::mt19937& rng, int max_length, bool balanced = false
     return text;
 }
 
+// Stored text longer than a text line: words, line feeds and double-byte
+// regions, some of them longer than a line, many of whose characters have
+// the trail byte 0x5C; with kana, now and then the kana byte in a region.
+std::string japanese_text(std::mt19937& rng, size_t length, bool kana)
+{
+    static const char words[] = "ab cd\"e\\f gh\tij\nkl mn op.";
+    std::string text;
+    while (text.size() < length) {
+        if (!chance(rng, 40)) {
+            int count = 1 + pick(rng, 40);
+            for (int i = 0; i < count; ++i) {
+                text += words[pick(rng, sizeof words - 1)];
+            }
+            continue;
+        }
+        text += '{';
+        int characters = chance(rng, 10) ? 100 + pick(rng, 600) : 1 + pick(rng, 30);
+        for (int k = 0; k < characters; ++k) {
+            int lead = chance(rng, 70) ? (chance(rng, 50) ? 0x82 : 0x93) : 0xE0 + pick(rng, 29);
+            int trail = chance(rng, 40) ? 0x5C : 0x40 + pick(rng, 0xBD);
+            text += static_cast<char>(lead);
+            text += static_cast<char>(trail == 0x7F ? 0x80 : trail);
+            if (kana && chance(rng, 3)) {
+                text += '\xCB';
+            }
+        }
+        text += '}';
+    }
+    return text;
+}
+
 std::string random_expression(std::mt19937& rng, int depth);
 
 std::string random_operand(std::mt19937& rng)
@@ -273,6 +305,9 @@ std::string random_piece(std::mt19937& rng, size_t max_length)
     case 2:
         return random_statement(rng, max_length);
     case 3:
+        if (max_length >= 2048 && chance(rng, 10)) {
+            return japanese_text(rng, 1000 + static_cast<size_t>(pick(rng, 1500)), true);
+        }
         return random_text(rng, 20);
     case 4:
         return random_text(rng, 10) + '\0';
@@ -298,7 +333,15 @@ std::string random_bytecode(std::mt19937& rng, size_t max_length)
 {
     size_t target = static_cast<size_t>(pick(rng, static_cast<int>(max_length) + 1));
     std::string bytes;
+    std::vector<uint32_t> starts;  // where the pieces so far begin
     while (bytes.size() < target) {
+        if (!starts.empty() && chance(rng, 4)) {
+            // A data reference to a piece before it, often code.
+            uint32_t at = starts[static_cast<size_t>(pick(rng, static_cast<int>(starts.size())))];
+            bytes += code_byte(CODE_DPRINT) + code_byte(CODE_INT32) + le32(at) +
+                     random_expression(rng, 1) + code_byte(CODE_EVAL);
+        }
+        starts.push_back(static_cast<uint32_t>(bytes.size()));
         bytes += random_piece(rng, max_length);
     }
     if (bytes.size() > max_length) {
@@ -309,14 +352,15 @@ std::string random_bytecode(std::mt19937& rng, size_t max_length)
 
 namespace {
 
-// A stored text written as a literal of the script.
-std::string literal_of(const std::string& text)
+// Stored text [begin, end) written as a literal of the script; region
+// tells whether a double-byte region is open where it begins, and where it
+// ends.
+std::string literal_of(const std::string& text, size_t begin, size_t end, bool& region)
 {
     std::string literal = "\"";
-    bool region = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = begin; i < end; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (region && c >= 0x80 && c != 0xCB && i + 1 < text.size()) {
+        if (region && c >= 0x80 && c != 0xCB && i + 1 < end) {
             literal += text.substr(i, 2);
             ++i;
             continue;
@@ -331,9 +375,43 @@ std::string literal_of(const std::string& text)
     return literal + "\"";
 }
 
+std::string literal_of(const std::string& text)
+{
+    bool region = false;
+    return literal_of(text, 0, text.size(), region);
+}
+
 std::string script_text(std::mt19937& rng, int game)
 {
     return literal_of(random_text(rng, 12, true, game == GAME_SE));
+}
+
+// Text lines that together hold a text longer than a text line; their
+// regions open on one line and close on a later one.
+std::string japanese_lines(std::mt19937& rng, int game)
+{
+    std::string text =
+        japanese_text(rng, 1000 + static_cast<size_t>(pick(rng, 2000)), game == GAME_SE);
+    std::string lines;
+    bool region = false;
+    for (size_t begin = 0; begin < text.size();) {
+        size_t end = std::min(text.size(), begin + 1 + static_cast<size_t>(pick(rng, 1200)));
+        // A line ends between characters, not inside one.
+        bool inside = region;
+        for (size_t i = begin; i < end; ++i) {
+            unsigned char c = static_cast<unsigned char>(text[i]);
+            if (inside && c >= 0x80 && c != 0xCB) {
+                end = std::max(end, std::min(text.size(), i + 2));
+                ++i;
+                continue;
+            }
+            inside = (inside || c == '{') && c != '}';
+        }
+        lines += literal_of(text, begin, end, region) + "\n";
+        begin = end;
+    }
+    lines.pop_back();
+    return lines;
 }
 
 struct ScriptGen {
@@ -341,6 +419,7 @@ struct ScriptGen {
     int game;
     int labels;
     bool clean;
+    bool straight = false;  // no jump and no bye yet: control flow reaches what follows
 };
 
 std::string label_name(ScriptGen& g)
@@ -348,10 +427,14 @@ std::string label_name(ScriptGen& g)
     return "lab" + std::to_string(pick(g.rng, g.labels));
 }
 
-// What a data reference names: any label, or in a clean script a table.
+// What a data reference names: any label, or in a clean script a table or
+// code that control flow reaches.
 std::string table_name(ScriptGen& g)
 {
-    return g.clean ? "tab" + std::to_string(pick(g.rng, 3)) : label_name(g);
+    if (!g.clean) {
+        return label_name(g);
+    }
+    return chance(g.rng, 20) ? "code0" : "tab" + std::to_string(pick(g.rng, 3));
 }
 
 std::string infix(ScriptGen& g, int depth);
@@ -431,7 +514,8 @@ std::string script_statement(ScriptGen& g)
     for (;;) {
         const CodeInfo& row = random_row(g.rng, TYPE_STATEMENT);
         Code c = row.code;
-        if (c == CODE_IF || c == CODE_ELSE || c == CODE_ENDIF || !game_has(row, g.game, 1)) {
+        if (c == CODE_IF || c == CODE_ELSE || c == CODE_ENDIF || !game_has(row, g.game, 1) ||
+            (g.straight && (c == CODE_JUMP || c == CODE_BYE))) {
             continue;
         }
         std::string line = row.text;
@@ -447,6 +531,9 @@ std::string script_statement(ScriptGen& g)
 
 std::string script_line(ScriptGen& g)
 {
+    if (chance(g.rng, 3)) {
+        return japanese_lines(g.rng, g.game);
+    }
     int kind = pick(g.rng, 8);
     if (kind == 0) {
         return script_text(g.rng, g.game);
@@ -489,11 +576,19 @@ std::string random_script(std::mt19937& rng, int game, int statements, bool clea
     for (int& at : label_at) {
         at = pick(rng, statements + 1);
     }
+    // A clean script names code that control flow reaches: after a few
+    // statements with no jump and no bye.
+    int code_at = clean ? pick(rng, 5) : -1;
+    g.straight = clean;
     std::vector<bool> has_else;
     for (int i = 0; i <= statements; ++i) {
         for (int l = 0; l < g.labels; ++l) {
             script +=
                 label_at[static_cast<size_t>(l)] == i ? "lab" + std::to_string(l) + ":\n" : "";
+        }
+        if (i == code_at) {
+            script += "code0:\n";
+            g.straight = false;
         }
         if (i == statements) {
             break;
@@ -515,6 +610,9 @@ std::string random_script(std::mt19937& rng, int game, int statements, bool clea
     }
     for (size_t i = 0; i < has_else.size(); ++i) {
         script += "endif\n";
+    }
+    if (clean && code_at >= statements) {
+        script += "code0:\n";
     }
     return clean ? script + "jump lab0\n" + data_tables(g) : script;
 }

@@ -1,6 +1,8 @@
 #include "decode/decoder.h"
 
-#include "decode/printer.h"
+#include <algorithm>
+#include <cstring>
+
 #include "front/text_literal.h"
 #include "support/settings.h"
 
@@ -20,11 +22,26 @@ namespace {
 // Past this many variable codes in a row no line could hold the expression.
 constexpr int MAX_VARIABLE_RUN = 2 * MAX_EXPR_NODES;
 
-// Statements this short always fit a line (see decode_statement).
-constexpr int32_t SURELY_FITS = 48;
+// A text parameter takes at most about this many bytes of a run of text;
+// the rest of the run follows as text lines. (The compiler writes the two
+// the same, and a longer parameter would not fit its line.)
+constexpr int32_t MAX_TEXT_PARAM = 1000;
 
-// Steps of the search for one statement; only crafted input comes near.
-constexpr int SEARCH_BUDGET = 20000;
+// The bytes of the longest expression a line can hold, and its eval code.
+constexpr int32_t MAX_EVAL_SPAN = 5 * MAX_EXPR_NODES + 1;
+
+// Steps of the search for one statement at most; only crafted input comes
+// near.
+constexpr int64_t MAX_STATEMENT_STEPS = 20000;
+
+// Steps a statement is given when the file's budget is spent: enough for
+// any statement that needs no backtracking to speak of.
+constexpr int64_t SPENT_BUDGET_STEPS = 32;
+
+// The file's budget: a start, and steps per byte. Realistic byte-code
+// takes about one step in ten bytes, expressions alone about one a byte.
+constexpr int64_t BUDGET_START = 4 * MAX_STATEMENT_STEPS;
+constexpr int64_t BUDGET_PER_BYTE = 4;
 
 bool is_variable_code(uint8_t c)
 {
@@ -45,7 +62,9 @@ struct Parts {
     DecodedStatement& st;
     ItemType kinds[4];
     int count;
-    int steps = SEARCH_BUDGET;  // shared by every expression of the statement
+    int64_t steps;            // left for this statement, shared by all its expressions
+    DecodedStatement& first;  // the first reading found, when none fits what follows
+    bool found_first = false;
 };
 
 // Decodes parts from index i at pos; true when the whole statement did.
@@ -121,7 +140,7 @@ bool try_operand(Machine& m, int32_t pos, ExprKind kind, int32_t length)
         return false;
     }
     if (kind == EXPR_VARIABLE) {
-        m.st.nodes[node].row = row_for_code(code_byte, m.code.game);
+        m.st.nodes[node].row = row_of(m.code, code_byte);
     }
     m.stack[m.depth++] = node;
     if (step(m, pos + length)) {
@@ -219,7 +238,7 @@ bool step(Machine& m, int32_t pos)
     default:
         break;
     }
-    const CodeInfo* row = row_for_code(c, m.code.game);
+    const CodeInfo* row = row_of(m.code, c);
     if (row == nullptr || is_variable_code(c) ||
         (row->type != TYPE_OPERATOR && row->type != TYPE_FUNCTION)) {
         return false;
@@ -266,7 +285,7 @@ bool decode_variable(Parts& parts, int i, int32_t pos)
     }
     int16_t node = new_node(parts.st, EXPR_VARIABLE, b[pos + 1], b[pos]);
     if (node >= 0) {
-        parts.st.nodes[node].row = row_for_code(b[pos + 1], code.game);
+        parts.st.nodes[node].row = row_of(code, b[pos + 1]);
     }
     return node_then_rest(parts, i, TYPE_VARIABLE, node, pos + 2);
 }
@@ -294,7 +313,8 @@ bool decode_fixed(Parts& parts, int i, int32_t pos)
         // A label can't stand inside the statement, not even right after
         // its code: the text ends before it.
         bool wanted_here = stops_at(code.marks, MARK_WANTED, pos);
-        int32_t end = wanted_here ? pos : text_run_end(code, pos, code.marks, MARK_WANTED);
+        int32_t end =
+            wanted_here ? pos : text_run_end(code, pos, code.marks, MARK_WANTED, MAX_TEXT_PARAM);
         param = DecodedParam{TYPE_TEXT, pos, end - pos, -1};
         return decode_parts(parts, i + 1, end);
     }
@@ -312,18 +332,60 @@ bool decode_fixed(Parts& parts, int i, int32_t pos)
     }
 }
 
+// An expression of at most MAX_EXPR_NODES nodes of at most five bytes
+// each, then its eval code: without that code within reach, no search.
+bool eval_code_ahead(const ByteCode& code, int32_t pos)
+{
+    int32_t reach = code.size - pos < MAX_EVAL_SPAN ? code.size - pos : MAX_EVAL_SPAN;
+    return std::memchr(code.bytes + pos, CODE_EVAL, static_cast<size_t>(reach)) != nullptr;
+}
+
+// True when what follows a statement that ends at pos can begin an item
+// of code: a text, a 0 byte, a statement, a label, or the end of the file.
+bool followed_well(const ByteCode& code, int32_t pos)
+{
+    if (pos >= code.size || stops_at(code.marks, MARK_WANTED, pos)) {
+        return true;
+    }
+    uint8_t c = code.bytes[pos];
+    const CodeInfo* row = row_of(code, c);
+    return c == 0 || c == '\t' || c == '\n' || c == '{' || is_plain_byte(c) ||
+           (row != nullptr && row->type == TYPE_STATEMENT);
+}
+
+void keep_reading(DecodedStatement& to, const DecodedStatement& from)
+{
+    to.row = from.row;
+    to.offset = from.offset;
+    to.length = from.length;
+    to.param_count = from.param_count;
+    std::copy(from.params, from.params + 4, to.params);
+    to.node_count = from.node_count;
+    std::copy(from.nodes, from.nodes + from.node_count, to.nodes);
+}
+
 bool decode_parts(Parts& parts, int i, int32_t pos)
 {
     if (i == parts.count) {
+        // Where bytes read two ways, the reading that leaves bytes code can
+        // go on with is the one a compile made; the first reading stands
+        // when none does.
         parts.st.length = pos - parts.st.offset;
-        return true;
+        if (followed_well(parts.code, pos)) {
+            return true;
+        }
+        if (!parts.found_first) {
+            keep_reading(parts.first, parts.st);
+            parts.found_first = true;
+        }
+        return false;
     }
     if (pos >= parts.code.size && parts.kinds[i] != TYPE_TEXT) {
         return false;
     }
     switch (parts.kinds[i]) {
     case TYPE_EVAL:
-        return run_machine(parts, i, GOAL_EVAL, pos);
+        return eval_code_ahead(parts.code, pos) && run_machine(parts, i, GOAL_EVAL, pos);
     case TYPE_VARIABLE:
         return decode_variable(parts, i, pos);
     case TYPE_DATA_OFFSET:
@@ -380,11 +442,12 @@ int32_t region_end(const ByteCode& code, int32_t pos, const uint8_t* marks, uint
 
 }  // namespace
 
-int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask)
+int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks, uint8_t stop_mask,
+                     int32_t limit)
 {
     const uint8_t* b = code.bytes;
     int32_t i = offset;
-    while (i < code.size) {
+    while (i < code.size && i - offset < limit) {
         if (i > offset && stops_at(marks, stop_mask, i)) {
             break;
         }
@@ -394,7 +457,9 @@ int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks,
         }
         uint8_t c = b[i];
         int32_t end = c == '{' ? region_end(code, i, marks, stop_mask) : -1;
-        if (end < 0) {
+        // A region that would take the run past its limit is left for
+        // later, unless the run begins with it.
+        if (end < 0 || (end - offset > limit && i > offset)) {
             break;
         }
         i = end;
@@ -402,31 +467,63 @@ int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks,
     return i;
 }
 
+SearchBudget search_budget_for(int32_t size)
+{
+    SearchBudget budget;
+    budget.credit = BUDGET_START + BUDGET_PER_BYTE * static_cast<int64_t>(size);
+    return budget;
+}
+
+namespace {
+
+// The parts of the statement whose row is given: the row's parameters, or
+// for `decl` the variable, ":=" and the value. Returns how many.
+int parts_of(const CodeInfo& row, ItemType* kinds)
+{
+    for (int i = 0; i < row.param_count; ++i) {
+        kinds[i] = row.params[i].type;
+    }
+    if (row.code != CODE_DECL) {
+        return row.param_count;
+    }
+    kinds[1] = TYPE_ASSIGN;
+    kinds[2] = TYPE_EVAL;
+    return 3;
+}
+
+}  // namespace
+
 bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st)
 {
-    const CodeInfo* row = row_for_code(code.bytes[offset], code.game);
+    const CodeInfo* row = row_of(code, code.bytes[offset]);
     if (row == nullptr || row->type != TYPE_STATEMENT) {
         return false;
     }
     st.row = row;
     st.offset = offset;
     st.node_count = 0;
-    Parts parts{code, st, {}, row->param_count};
-    for (int i = 0; i < row->param_count; ++i) {
-        parts.kinds[i] = row->params[i].type;
+    DecodedStatement first;  // filled only when a reading is found that nothing can follow
+    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS, first};
+    parts.count = parts_of(*row, parts.kinds);
+    SearchBudget* budget = code.budget;
+    if (budget != nullptr) {
+        int64_t credit = budget->credit > 0 ? budget->credit : 0;
+        parts.steps =
+            (credit < MAX_STATEMENT_STEPS ? credit : MAX_STATEMENT_STEPS) + SPENT_BUDGET_STEPS;
     }
-    if (row->code == CODE_DECL) {
-        parts.kinds[1] = TYPE_ASSIGN;
-        parts.kinds[2] = TYPE_EVAL;
-        parts.count = 3;
-    }
+    int64_t allowed = parts.steps;
     st.param_count = parts.count;
-    if (!decode_parts(parts, 0, offset + 1)) {
-        return false;
+    bool decoded = decode_parts(parts, 0, offset + 1);
+    if (!decoded && parts.found_first) {
+        keep_reading(st, first);
+        decoded = true;
     }
-    // No byte gives more than five tokens or sixteen characters of script,
-    // so a short statement fits without measuring it.
-    return st.length <= SURELY_FITS || statement_fits_line(code, st);
+    if (budget != nullptr) {
+        int64_t used = allowed - (parts.steps > 0 ? parts.steps : 0);
+        budget->credit -= used;
+        budget->steps_used += used;
+    }
+    return decoded;
 }
 
 int statement_refs(const DecodedStatement& st, int32_t* refs, int max)
@@ -443,6 +540,178 @@ int statement_refs(const DecodedStatement& st, int32_t* refs, int max)
         }
     }
     return count;
+}
+
+namespace {
+
+int32_t node_length(ExprKind kind)
+{
+    switch (kind) {
+    case EXPR_BYTE:
+    case EXPR_VARIABLE:
+        return 2;
+    case EXPR_INT16:
+        return 3;
+    case EXPR_REF:
+        return 5;
+    default:
+        return 1;
+    }
+}
+
+bool put_count(ByteBuffer& forms, uint32_t value)
+{
+    char bytes[5];
+    size_t count = 0;
+    do {
+        uint8_t low = value & 0x7F;
+        value >>= 7;
+        bytes[count++] = static_cast<char>(value != 0 ? (low | 0x80) : low);
+    } while (value != 0);
+    return buffer_append(forms, bytes, count);
+}
+
+uint32_t take_count(const uint8_t*& form)
+{
+    uint32_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        uint8_t byte = *form++;
+        value |= static_cast<uint32_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0) {
+            return value;
+        }
+    }
+}
+
+// The node of the given kind whose bytes begin at p.
+ExprNode node_at(const ByteCode& code, const uint8_t* p, ExprKind kind)
+{
+    ExprNode node{kind, CODE_NONE, nullptr, p[0], {-1, -1, -1, -1}};
+    switch (kind) {
+    case EXPR_BYTE:
+        node.value = p[1];
+        break;
+    case EXPR_INT16:
+        node.value = p[1] | p[2] << 8;
+        break;
+    case EXPR_REF:
+        node.code = CODE_INT32;
+        node.value = read_int32(p + 1);
+        break;
+    case EXPR_VARIABLE:
+        node.code = p[1];
+        node.row = row_of(code, p[1]);
+        break;
+    case EXPR_CALL:
+    case EXPR_OPERATOR:
+        node.code = p[0];
+        node.row = row_of(code, p[0]);
+        node.value = 0;
+        break;
+    case EXPR_LITERAL:
+        break;
+    }
+    return node;
+}
+
+// Builds count nodes from the kinds in form, from pos on; returns the root.
+int16_t rebuild_expression(const ByteCode& code, DecodedStatement& st, const uint8_t*& form,
+                           uint32_t count, int32_t& pos)
+{
+    int16_t stack[MAX_EXPR_NODES];
+    int depth = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        ExprKind kind = static_cast<ExprKind>(*form++);
+        ExprNode node = node_at(code, code.bytes + pos, kind);
+        if (kind == EXPR_CALL || kind == EXPR_OPERATOR) {
+            int args = node.row->param_count;
+            depth -= args;
+            for (int a = 0; a < args; ++a) {
+                node.args[a] = stack[depth + a];
+            }
+        }
+        int16_t index = static_cast<int16_t>(st.node_count++);
+        st.nodes[index] = node;
+        stack[depth++] = index;
+        pos += node_length(kind);
+    }
+    return stack[depth - 1];
+}
+
+}  // namespace
+
+bool keep_form(const DecodedStatement& st, ByteBuffer& forms)
+{
+    int next_node = 0;
+    for (int i = 0; i < st.param_count; ++i) {
+        const DecodedParam& param = st.params[i];
+        if (param.kind == TYPE_TEXT && !put_count(forms, static_cast<uint32_t>(param.length))) {
+            return false;
+        }
+        if (param.kind == TYPE_DATA_OFFSET) {
+            ++next_node;
+        }
+        if (param.kind != TYPE_EVAL && param.kind != TYPE_VARIABLE) {
+            continue;
+        }
+        int count = param.expr - next_node + 1;
+        if (!put_count(forms, static_cast<uint32_t>(count))) {
+            return false;
+        }
+        for (; next_node <= param.expr; ++next_node) {
+            char kind = static_cast<char>(st.nodes[next_node].kind);
+            if (!buffer_append(forms, &kind, 1)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void rebuild_statement(const ByteCode& code, int32_t offset, const uint8_t* form,
+                       DecodedStatement& st)
+{
+    const uint8_t* b = code.bytes;
+    st.row = row_of(code, b[offset]);
+    st.offset = offset;
+    st.node_count = 0;
+    ItemType kinds[4];
+    st.param_count = parts_of(*st.row, kinds);
+    int32_t pos = offset + 1;
+    for (int i = 0; i < st.param_count; ++i) {
+        DecodedParam& param = st.params[i];
+        param = DecodedParam{kinds[i], 0, 0, -1};
+        switch (kinds[i]) {
+        case TYPE_TEXT:
+            param.value = pos;
+            param.length = static_cast<int32_t>(take_count(form));
+            pos += param.length;
+            break;
+        case TYPE_BYTE:
+            param.value = b[pos++];
+            break;
+        case TYPE_INT32:
+            param.kind = TYPE_LABEL;
+            param.value = read_int32(b + pos);
+            pos += 4;
+            break;
+        case TYPE_ASSIGN:
+            ++pos;
+            break;
+        case TYPE_DATA_OFFSET:
+            param.expr = static_cast<int16_t>(st.node_count++);
+            st.nodes[param.expr] = node_at(code, b + pos, EXPR_REF);
+            pos += 5;
+            break;
+        default: {  // an expression and its eval code, or a variable
+            uint32_t count = take_count(form);
+            param.expr = rebuild_expression(code, st, form, count, pos);
+            pos += kinds[i] == TYPE_EVAL ? 1 : 0;
+            break;
+        }
+        }
+    }
+    st.length = pos - offset;
 }
 
 }  // namespace tolvar

@@ -1,8 +1,10 @@
 #include "decode/decompile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "decode/graph.h"
 #include "decode/layout.h"
 #include "decode/printer.h"
 #include "front/text_literal.h"
@@ -18,14 +20,19 @@ constexpr size_t OFFSETS_COLUMN = 40;
 constexpr int32_t MAX_OFFSET_BYTES = 16;
 constexpr int32_t TEXT_PIECE = 1000;  // bytes of text on one line at most
 constexpr size_t MAX_NAME_SHOWN = 200;
+// Room for a piece of text and the longest line written after it.
+constexpr size_t STAGED_SIZE = 65536 + 16384;
 
 const char* const GAME_OPTIONS[] = {"--u6", "--se", "--md"};
 
 struct Emitter {
     const ByteCode& code;
+    const Layout& layout;
     const DecompileOptions& options;
     ScriptWriter& w;
     DecodedStatement& st;
+    StagedText& script;
+    StagedText& texts;
     int indent = 1;
 };
 
@@ -61,6 +68,8 @@ void end_line(Emitter& e, int32_t offset, int32_t length)
         }
     }
     e.w.failed = e.w.failed || !buffer_append(*e.w.script, "\n", 1);
+    e.w.failed = e.w.failed || !pass_on(e.script, false);
+    e.w.failed = e.w.failed || (e.w.texts != nullptr && !pass_on(e.texts, false));
 }
 
 void emit_label(Emitter& e, int32_t offset)
@@ -71,26 +80,50 @@ void emit_label(Emitter& e, int32_t offset)
     end_line(e, offset, 0);
 }
 
-void emit_raw(Emitter& e, const Item& item, Decompiled& out)
+void emit_raw_line(Emitter& e, int32_t offset)
 {
-    for (int32_t i = 0; i < item.length; ++i) {
+    begin_line(e, e.indent);
+    put(e.w, ".unknown.byte 0x", 2);
+    put_hex(e.w, e.code.bytes[offset], 2, 0);
+    end_line(e, offset, 1);
+}
+
+void emit_raw(Emitter& e, const Item& item, int32_t length, DecompileCounts& out)
+{
+    out.raw_bytes += length;
+    // Long runs of raw bytes are what crafted input gives: their lines are
+    // made from one pattern, only the digits changed.
+    char line[MAX_INDENT_LEVELS * INDENT_WIDTH + 24];
+    size_t width = static_cast<size_t>(e.indent < 0 ? 0 : std::min(e.indent, MAX_INDENT_LEVELS)) *
+                   INDENT_WIDTH;
+    static const char pattern[] = ".unknown.byte 0xNN\n";
+    std::memset(line, ' ', width);
+    std::copy_n(pattern, 19, line + width);
+    for (int32_t i = 0; i < length && !e.w.failed; ++i) {
+        int32_t at = item.offset + i;
         // Every raw byte is a place a reference may name.
-        if (i > 0 && (e.code.marks[item.offset + i] & MARK_LABEL) != 0) {
-            emit_label(e, item.offset + i);
+        if (i > 0 && (e.code.marks[at] & MARK_LABEL) != 0) {
+            emit_label(e, at);
         }
-        begin_line(e, e.indent);
-        put(e.w, ".unknown.byte 0x", 2);
-        put_hex(e.w, e.code.bytes[item.offset + i], 2, 0);
-        end_line(e, item.offset + i, 1);
+        if (e.options.offsets) {
+            emit_raw_line(e, at);
+            continue;
+        }
+        format_hex(line + width + 16, e.code.bytes[at], 2);
+        e.w.failed = !buffer_append(*e.w.script, line, width + 19) || !pass_on(e.script, false);
     }
-    out.raw_bytes += item.length;
 }
 
 // Where the text line that begins at start ends: after a line feed that
 // ends some words (outside a double-byte region), or when it grows long.
+// A line that would end inside a region that opened on it ends before the
+// region instead, so that each line holds whole regions where it can; a
+// region longer than a line is carried into the next (region tells whether
+// one is open where the line begins, and where it ends).
 int32_t piece_end(const ByteCode& code, int32_t start, int32_t end, bool& region)
 {
     int32_t i = start;
+    int32_t region_start = -1;  // where a region opened on this line began
     bool words = false;
     while (i < end && i - start < TEXT_PIECE) {
         uint8_t c = code.bytes[i];
@@ -99,6 +132,9 @@ int32_t piece_end(const ByteCode& code, int32_t start, int32_t end, bool& region
             words = true;
             continue;
         }
+        if (!region && c == '{') {
+            region_start = i;
+        }
         region = (region || c == '{') && c != '}';
         ++i;
         if (c == '\n' && words && !region) {
@@ -106,45 +142,50 @@ int32_t piece_end(const ByteCode& code, int32_t start, int32_t end, bool& region
         }
         words = words || c != '\n';
     }
+    if (i < end && region && region_start > start) {
+        region = false;
+        return region_start;
+    }
     return i;
 }
 
-void emit_text(Emitter& e, const Item& item)
+void emit_text(Emitter& e, const Item& item, int32_t length)
 {
     bool region = false;
-    int32_t end = item.offset + item.length;
+    int32_t end = item.offset + length;
     for (int32_t start = item.offset; start < end;) {
+        bool region_open = region;
         int32_t stop = piece_end(e.code, start, end, region);
         begin_line(e, e.indent);
-        put_text(e.w, start, stop - start, "text");
+        put_text(e.w, start, stop - start, "text", region_open);
         end_line(e, start, stop - start);
         start = stop;
     }
 }
 
-void emit_data(Emitter& e, const Item& item)
+void emit_data(Emitter& e, const Item& item, int32_t length)
 {
     begin_line(e, e.indent);
     put(e.w, ".data ", 1);
     if (item.kind == ITEM_DATA_TEXT) {
-        put_text(e.w, item.offset, item.length - 1, ".data");
+        put_text(e.w, item.offset, length - 1, ".data");
     } else {
         const uint8_t* b = e.code.bytes + item.offset;
         put_decimal(e.w, static_cast<uint32_t>(b[0] | b[1] << 8), 1);
     }
-    end_line(e, item.offset, item.length);
+    end_line(e, item.offset, length);
 }
 
 void emit_statement(Emitter& e, const Item& item)
 {
-    decode_statement(e.code, item.offset, e.st);
+    item_statement(e.code, e.layout, item, e.st);
     Code c = e.st.row->code;
     if (c == CODE_ELSE || c == CODE_ENDIF || c == CODE_ENDANSWER) {
         --e.indent;
     }
     begin_line(e, e.indent);
     put_statement(e.w, e.st);
-    end_line(e, item.offset, item.length);
+    end_line(e, item.offset, e.st.length);
     if (c == CODE_IF || c == CODE_ELSE || c == CODE_ANSWER) {
         ++e.indent;
     }
@@ -188,18 +229,20 @@ void emit_text_file_header(ScriptWriter& w, const DecompileOptions& options)
                                           "; label\twhere\ttext\n");
 }
 
-void emit_item(Emitter& e, const Item& item, Decompiled& out)
+void emit_item(Emitter& e, size_t index, DecompileCounts& out)
 {
+    const Item& item = e.layout.items.items[index];
+    int32_t length = item_end(e.layout, index) - item.offset;
     switch (item.kind) {
     case ITEM_RAW:
-        emit_raw(e, item, out);
+        emit_raw(e, item, length, out);
         return;
     case ITEM_TEXT:
-        emit_text(e, item);
+        emit_text(e, item, length);
         break;
     case ITEM_DATA_TEXT:
     case ITEM_DATA_NUMBER:
-        emit_data(e, item);
+        emit_data(e, item, length);
         break;
     case ITEM_STATEMENT:
         emit_statement(e, item);
@@ -209,7 +252,7 @@ void emit_item(Emitter& e, const Item& item, Decompiled& out)
 }
 
 int emit(const ByteCode& code, const Layout& layout, const DecompileOptions& options,
-         Decompiled& out)
+         StagedText& script, StagedText& texts, DecompileCounts& counts)
 {
     std::unique_ptr<DecodedStatement> scratch(try_new<DecodedStatement>());
     if (!scratch) {
@@ -218,11 +261,11 @@ int emit(const ByteCode& code, const Layout& layout, const DecompileOptions& opt
     }
     ScriptWriter w;
     w.code = &code;
-    w.script = &out.script;
-    w.texts = code.texts_apart ? &out.texts : nullptr;
+    w.script = &script.buffer;
+    w.texts = code.texts_apart ? &texts.buffer : nullptr;
     w.text_id = options.text_id;
     w.labels = options.labels;
-    Emitter e{code, options, w, *scratch};
+    Emitter e{code, layout, options, w, *scratch, script, texts};
     emit_header(e);
     if (w.texts != nullptr) {
         emit_text_file_header(w, options);
@@ -233,14 +276,22 @@ int emit(const ByteCode& code, const Layout& layout, const DecompileOptions& opt
         if ((marks[item.offset] & MARK_LABEL) != 0) {
             emit_label(e, item.offset);
         }
-        emit_item(e, item, out);
+        emit_item(e, i, counts);
     }
     // The end of the file may be named; an empty file needs one line that
     // writes no byte.
     if ((marks[code.size] & MARK_LABEL) != 0 || code.size == 0) {
         emit_label(e, code.size);
     }
+    w.failed = w.failed || !pass_on(script, true);
+    w.failed = w.failed || (w.texts != nullptr && !pass_on(texts, true));
     return w.failed ? -1 : 0;
+}
+
+// A sink that keeps what it is given.
+bool keep_in(void* context, const char* bytes, size_t count)
+{
+    return buffer_append(*static_cast<ByteBuffer*>(context), bytes, count);
 }
 
 }  // namespace
@@ -249,6 +300,39 @@ const char* game_name(int game)
 {
     static const char* const names[] = {"Dovadi VI", "Rer Edadod Ozeder", "Zavarad Avudad"};
     return game >= 0 && game < 3 ? names[game] : "";
+}
+
+int decompile_to(const uint8_t* bytes, int32_t size, const DecompileOptions& options,
+                 TextSink script_sink, TextSink texts_sink, DecompileCounts& counts)
+{
+    StagedText script{{}, script_sink};
+    StagedText texts{{}, texts_sink};
+    script.buffer.memory_code = 4025;
+    texts.buffer.memory_code = 4026;
+    SearchBudget budget = search_budget_for(size);
+    ByteCode code{bytes, size, options.game, options.texts_apart && !options.graph};
+    code.budget = &budget;
+    const CodeInfo* rows[256];
+    for (int c = 0; c < 256; ++c) {
+        rows[c] = row_for_code(static_cast<Code>(c), options.game);
+    }
+    code.rows = rows;
+    Layout layout;
+    int result = lay_out(code, layout);
+    counts.search_steps = budget.steps_used;
+    if (result < 0) {
+        return -1;
+    }
+    // No more than one piece of each is held before it is passed on.
+    if (!buffer_reserve(script.buffer, STAGED_SIZE) ||
+        (code.texts_apart && !buffer_reserve(texts.buffer, STAGED_SIZE))) {
+        return -1;
+    }
+    code.marks = layout.marks.get();
+    if (options.graph) {
+        return write_graph(code, layout, options, script);
+    }
+    return emit(code, layout, options, script, texts, counts);
 }
 
 int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& options, Decompiled& out)
@@ -260,13 +344,12 @@ int decompile(const uint8_t* bytes, int32_t size, const DecompileOptions& option
     if (!buffer_reserve(out.script, static_cast<size_t>(size) * 3 + 4096)) {
         return -1;
     }
-    ByteCode code{bytes, size, options.game, options.texts_apart};
-    Layout layout;
-    if (lay_out(code, layout) < 0) {
-        return -1;
-    }
-    code.marks = layout.marks.get();
-    return emit(code, layout, options, out);
+    DecompileCounts counts;
+    int result = decompile_to(bytes, size, options, TextSink{keep_in, &out.script},
+                              TextSink{keep_in, &out.texts}, counts);
+    out.statements = counts.statements;
+    out.raw_bytes = counts.raw_bytes;
+    return result;
 }
 
 }  // namespace tolvar

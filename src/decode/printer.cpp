@@ -47,14 +47,15 @@ bool append_to(ByteBuffer* out, const uint8_t* bytes, size_t count)
 
 // Appends the literal to out (counting only, when out is null); returns
 // its length. Double-byte characters stand whole: a trail byte that looks
-// like a backslash or a brace is no escape. Runs of bytes that stand as
-// they are go in one piece.
+// like a backslash or a brace is no escape, also in a literal that begins
+// inside a region (region_open). Runs of bytes that stand as they are go
+// in one piece.
 size_t write_literal(const ByteCode& code, int32_t offset, int32_t length, ByteBuffer* out,
-                     bool& failed)
+                     bool& failed, bool region_open)
 {
     const uint8_t* b = code.bytes + offset;
     size_t escapes = 0;
-    bool region = false;
+    bool region = region_open;
     int32_t run = 0;
     failed = failed || !append_to(out, reinterpret_cast<const uint8_t*>("\""), 1);
     for (int32_t i = 0; i < length && !failed; ++i) {
@@ -99,9 +100,10 @@ void next_text_label(ScriptWriter& w, char* label)
     label[10] = '\0';
 }
 
-void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char* where)
+void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char* where,
+                    bool region_open)
 {
-    size_t literal = write_literal(*w.code, offset, length, nullptr, w.failed);
+    size_t literal = write_literal(*w.code, offset, length, nullptr, w.failed, region_open);
     if (literal > MAX_TEXT_FILE_LITERAL) {
         w.too_long = true;
     }
@@ -118,7 +120,7 @@ void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char*
                !buffer_append(*w.texts, offset_text, 8) || !buffer_append(*w.texts, " ", 1) ||
                !buffer_append(*w.texts, where) || !buffer_append(*w.texts, "\t", 1);
     size_t literal_start = w.texts->size;
-    write_literal(*w.code, offset, length, w.texts, w.failed);
+    write_literal(*w.code, offset, length, w.texts, w.failed, region_open);
     // The source sees the text as the file holds it; its label replaces the
     // running one on both sides.
     if (w.labels != nullptr && !w.failed &&
@@ -285,13 +287,13 @@ void put_hex(ScriptWriter& w, uint32_t value, int digits, int tokens)
     put(w, text, static_cast<size_t>(format_hex(text, value, digits)), tokens);
 }
 
-void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where)
+void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where, bool region_open)
 {
     if (w.code->texts_apart) {
-        put_text_apart(w, offset, length, where);
+        put_text_apart(w, offset, length, where, region_open);
         return;
     }
-    size_t literal = write_literal(*w.code, offset, length, w.script, w.failed);
+    size_t literal = write_literal(*w.code, offset, length, w.script, w.failed, region_open);
     w.line_length += literal;
     w.line_tokens += 1;
 }
@@ -320,10 +322,10 @@ bool statement_fits_line(const ByteCode& code, const DecodedStatement& st)
     return !w.too_long && w.line_tokens <= 256 && w.line_length <= MAX_STATEMENT_TEXT;
 }
 
-size_t literal_length(const ByteCode& code, int32_t offset, int32_t length)
+size_t literal_length(const ByteCode& code, int32_t offset, int32_t length, bool region_open)
 {
     bool failed = false;
-    return write_literal(code, offset, length, nullptr, failed);
+    return write_literal(code, offset, length, nullptr, failed, region_open);
 }
 
 }  // namespace tolvar

@@ -1,4 +1,5 @@
-// Writing decoded statements as script text, or only measuring them.
+// Writing decoded statements as script text, or only measuring them: the
+// layout measures whether a statement fits a line, the emitter writes it.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,10 @@ namespace tolvar {
 // The longest quoted text a text-file line is given, well within the 4095
 // bytes the line may hold with its label and comment.
 inline constexpr int MAX_TEXT_FILE_LITERAL = 3900;
+
+// The longest statement line written, without indentation and comment, so
+// that the whole line stays well within the 4095 bytes a line may hold.
+inline constexpr int MAX_STATEMENT_TEXT = 3800;
 
 // Where the labels of texts written apart come from, when not from the
 // running numbers: asked once per text, in script order, with the quoted
@@ -47,8 +52,12 @@ void put_decimal(ScriptWriter& w, uint32_t value, int tokens);
 void put_hex(ScriptWriter& w, uint32_t value, int digits, int tokens);
 
 // A text as a quoted literal, or, when texts go apart, as the label of a
-// new text-file line whose comment says where the text stands.
-void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where);
+// new text-file line whose comment says where the text stands. A text line
+// may begin inside a double-byte region that an earlier line opened
+// (region_open): the compiler carries the region from text line to text
+// line.
+void put_text(ScriptWriter& w, int32_t offset, int32_t length, const char* where,
+              bool region_open = false);
 
 // The statement's line (without indentation and line end).
 void put_statement(ScriptWriter& w, const DecodedStatement& st);
@@ -58,7 +67,7 @@ void put_statement(ScriptWriter& w, const DecodedStatement& st);
 bool statement_fits_line(const ByteCode& code, const DecodedStatement& st);
 
 // The bytes of a quoted literal for the stored text (escapes, Japanese
-// regions as they stand).
-size_t literal_length(const ByteCode& code, int32_t offset, int32_t length);
+// regions as they stand), which may begin inside a region.
+size_t literal_length(const ByteCode& code, int32_t offset, int32_t length, bool region_open);
 
 }  // namespace tolvar

@@ -88,6 +88,8 @@ void print_decompile_usage()
     report_plain("           --text-id XXXX       text labels T<XXXX>_nnnn (4 hex digits)\n");
     report_plain("           --keep-labels FILE   a text equal to one in FILE keeps its label\n");
     report_plain("           --offsets            show offset and bytes of each statement\n");
+    report_plain(
+        "           --graph              write a map of the conversation (Graphviz DOT)\n");
     report_plain("        -q|--quiet              errors and warnings only\n");
     report_plain("           --diagnostics-format=classic|gnu|json\n");
     report_plain("                                message form (default classic)\n");
@@ -147,6 +149,8 @@ int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
         return cmd.keep_labels != nullptr ? 1 : 0;
     } else if (is(arg, nullptr, "--offsets")) {
         cmd.options.offsets = true;
+    } else if (is(arg, nullptr, "--graph")) {
+        cmd.options.graph = true;
     } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
         cmd.options.game = arg[2] == 'u' ? GAME_U6 : (arg[2] == 's' ? GAME_SE : GAME_MD);
     } else if (int used = read_diag_option(argc, argv, i); used != 0) {
@@ -174,6 +178,11 @@ int read_decompile_command(int argc, char** argv, DecompileCommand& cmd)
     if ((cmd.text_id != nullptr || cmd.keep_labels != nullptr) && cmd.text == nullptr) {
         report_error(-1, "%s needs --text\n",
                      cmd.text_id != nullptr ? "--text-id" : "--keep-labels");
+        return -1;
+    }
+    if (cmd.options.graph && (cmd.text != nullptr || cmd.options.offsets)) {
+        report_error(-1, "--graph can't go with %s\n",
+                     cmd.text != nullptr ? "--text" : "--offsets");
         return -1;
     }
     int id = cmd.text_id != nullptr ? parse_text_id(cmd.text_id) : text_id_from_name(cmd.binary);
@@ -301,6 +310,42 @@ int write_outputs(const DecompileCommand& cmd, const Decompiled& result)
     return output_commit(written, count);
 }
 
+// Standard output takes the script as it is made.
+bool write_stdout(void*, const char* bytes, size_t count)
+{
+    bool ok = !io_should_fail() && std::fwrite(bytes, 1, count, stdout) == count;
+    if (!ok) {
+        report_error(4015, "can't write standard output\n");
+    }
+    return ok;
+}
+
+// The labels of an old text file, for --keep-labels; read whole before
+// anything is written, since -t may name the same file.
+struct KeptLabels {
+    TextTable table;
+    OldLabels old;
+    TextLabelSource source{};
+};
+
+int keep_labels(const DecompileCommand& cmd, KeptLabels& kept, DecompileOptions& options)
+{
+    if (cmd.keep_labels == nullptr) {
+        return 0;
+    }
+    if (read_checked_text_table(cmd.keep_labels, kept.table) < 0) {
+        return -1;
+    }
+    int first = first_text_id(kept.table);
+    int id = cmd.text_id == nullptr && first >= 0 ? first : options.text_id;
+    if (!old_labels_index(kept.old, kept.table, id)) {
+        return -1;
+    }
+    kept.source = {old_labels_label_for, &kept.old};
+    options.labels = &kept.source;
+    return 0;
+}
+
 int run(const DecompileCommand& cmd)
 {
     set_diag_subject(cmd.binary);
@@ -308,32 +353,33 @@ int run(const DecompileCommand& cmd)
     if (read_binary(cmd.binary, binary) < 0) {
         return -1;
     }
-    // The old file is read whole before anything is written: -t may name it.
     DecompileOptions options = cmd.options;
-    TextTable old_texts;
-    OldLabels old;
-    TextLabelSource source{old_labels_label_for, &old};
-    if (cmd.keep_labels != nullptr) {
-        if (read_checked_text_table(cmd.keep_labels, old_texts) < 0) {
-            return -1;
-        }
-        int first = first_text_id(old_texts);
-        int id = cmd.text_id == nullptr && first >= 0 ? first : options.text_id;
-        if (!old_labels_index(old, old_texts, id)) {
-            return -1;
-        }
-        options.labels = &source;
-    }
-    report_info("decompile as %s, size=%zu\n", game_name(options.game), binary.size);
-    Decompiled result;
-    if (decompile(reinterpret_cast<const uint8_t*>(binary.data.get()),
-                  static_cast<int32_t>(binary.size), options, result) < 0) {
+    KeptLabels kept;
+    if (keep_labels(cmd, kept, options) < 0) {
         return -1;
     }
-    if (result.raw_bytes > 0) {
-        report_warning(4100, "%d bytes written with .unknown.byte\n", result.raw_bytes);
+    report_info("decompile as %s, size=%zu\n", game_name(options.game), binary.size);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(binary.data.get());
+    int32_t size = static_cast<int32_t>(binary.size);
+    // Files are written whole, by the writer; standard output as it comes.
+    bool streamed = cmd.output == nullptr && cmd.text == nullptr;
+    Decompiled result;
+    DecompileCounts counts;
+    int status = streamed ? decompile_to(bytes, size, options, TextSink{write_stdout, nullptr},
+                                         TextSink{}, counts)
+                          : decompile(bytes, size, options, result);
+    if (streamed && status == 0 && std::fflush(stdout) != 0) {
+        report_error(4015, "can't write standard output\n");
+        status = -1;
     }
-    if (write_outputs(cmd, result) < 0) {
+    if (status < 0) {
+        return -1;
+    }
+    int32_t raw_bytes = streamed ? counts.raw_bytes : result.raw_bytes;
+    if (raw_bytes > 0) {
+        report_warning(4100, "%d bytes written with .unknown.byte\n", raw_bytes);
+    }
+    if (!streamed && write_outputs(cmd, result) < 0) {
         return -1;
     }
     report_completed();
