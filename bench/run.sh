@@ -9,8 +9,10 @@
 # to their bytes) against `wc -w` on the byte-code file, with the peak
 # memory writing to a file and to standard output; the decompiler on
 # a crafted chunk repeated to 1 MB, per byte against the largest realistic
-# byte-code; then the CPU time a 20 KB script costs beyond starting
-# /bin/true.
+# byte-code; tolvar-text's extract, to-po and from-po on each script and
+# its texts (checked to give the same bytes back), each against `wc -w`
+# on the files it reads; then the CPU time a 20 KB script costs beyond
+# starting /bin/true.
 #
 #   bench/run.sh [--sizes "1 4 10"] [--runs N] [--seed N]
 #
@@ -38,9 +40,10 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target tolvar tolvar-decompile tolvar_scriptgen >/dev/null
+cmake --build --preset release --target tolvar tolvar-decompile tolvar-text tolvar_scriptgen >/dev/null
 tolvar=build/release/tolvar
 decompile=build/release/tolvar-decompile
+text=build/release/tolvar-text
 scriptgen=build/release/tolvar_scriptgen
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -164,6 +167,43 @@ for size in $sizes; do
         'BEGIN { printf "%8s to standard output: peak %.1f MB, %.2f times the byte-code\n", "", kb / 1024, kb * 1024 / n }'
     realistic_ns=$(awk -v t="$time_s" -v n="$actual" 'BEGIN { printf "%.3f", t * 1e9 / n }')
     rm -f "$script"
+done
+
+echo "tolvar-text: extract (to a new text file), to-po (with the script's references), from-po:"
+printf '%8s %10s %7s %10s %10s %7s %9s %7s\n' \
+    size_MB bytes texts stage_s wc_s ratio peak_MB peak/size
+text_row() {
+    local stage=$1 files=$2
+    shift 2
+    local kb time_s words bytes
+    kb=$(peak_kb "$@")
+    time_s=$(best_time "$@")
+    # shellcheck disable=SC2086
+    words=$(best_time wc -w $files)
+    # shellcheck disable=SC2086
+    bytes=$(cat $files | wc -c)
+    row "$size" "$bytes" "$texts" "$time_s" "$words" "$kb" | sed "s/\$/  $stage/"
+}
+for size in $sizes; do
+    script="$tmp/script-$size.src"
+    rm -f "$tmp/texts.txt"
+    if ! "$text" extract -q -t "$tmp/texts.txt" -o "$tmp/moved.src" "$script" ||
+        ! "$tolvar" "$tmp/moved.src" -t "$tmp/texts.txt" -o "$tmp/moved.bin" >/dev/null 2>&1 ||
+        ! cmp -s "$tmp/out-$size.bin" "$tmp/moved.bin"; then
+        echo "bench: the $size MB script with its texts moved out gives other bytes" >&2
+        exit 1
+    fi
+    texts=$(grep -c '^T' "$tmp/texts.txt" || true)
+    text_row extract "$script" bash -c 'rm -f "$1" && "$2" extract -q -t "$1" -o "$3" "$4"' \
+        _ "$tmp/texts.txt" "$text" "$tmp/moved.src" "$script"
+    text_row to-po "$tmp/texts.txt $tmp/moved.src" \
+        "$text" to-po -q -t "$tmp/texts.txt" -o "$tmp/texts.po" "$tmp/moved.src"
+    text_row from-po "$tmp/texts.txt $tmp/texts.po" \
+        "$text" from-po -q -t "$tmp/texts.txt" -o "$tmp/back.txt" "$tmp/texts.po"
+    if ! cmp -s "$tmp/texts.txt" "$tmp/back.txt"; then
+        echo "bench: from-po of the untouched $size MB export does not give the texts back" >&2
+        exit 1
+    fi
 done
 
 # Crafted byte-code that once made the decoder backtrack: a 21-byte chunk

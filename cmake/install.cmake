@@ -2,7 +2,7 @@
 # of it by `cpack -G DEB`. tests/install/files.txt lists the result.
 include(GNUInstallDirs)
 
-install(TARGETS tolvar tolvar-decompile tolvar-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tolvar tolvar-decompile tolvar-text tolvar-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The changelog's first entry is this version's: a version without an entry
 # fails here, and its date goes into the manual pages.
@@ -27,7 +27,7 @@ set(TOLVAR_DATE ${year}-${month}-${day})
 # Manual pages carry the version and the date and are installed compressed,
 # as Debian wants them; man reads them so under any prefix.
 find_program(GZIP_EXE gzip REQUIRED)
-set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-lsp.1 tolvar-script.5)
+set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-text tolvar-lsp.1 tolvar-script.5)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
 set(man_archives)
 foreach(page IN LISTS TOLVAR_MAN_PAGES)
@@ -52,8 +52,8 @@ add_custom_command(OUTPUT ${doc_dir}/changelog.gz
   VERBATIM)
 add_custom_target(changelog ALL DEPENDS ${doc_dir}/changelog.gz)
 
-# bash-completion loads a file by the command's name: one file, two names.
-foreach(command tolvar tolvar-decompile)
+# bash-completion loads a file by the command's name: one file, three names.
+foreach(command tolvar tolvar-decompile tolvar-text)
   install(FILES completion/tolvar.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${command})
 endforeach()
@@ -82,7 +82,9 @@ set(CPACK_PACKAGE_DESCRIPTION
   "tolvar compiles the line-oriented conversation scripts of a family of\n\
 role-playing game engines into the byte-code their conversation interpreter\n\
 runs; tolvar-decompile turns such byte-code back into a script that compiles\n\
-to the same bytes. With manual pages, bash completion and highlighting for\n\
+to the same bytes; tolvar-text moves a script's texts into a text file\n\
+and translates them through gettext PO files. With manual pages, bash\n\
+completion and highlighting for\n\
 Vim, VS Code and Sublime Text.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

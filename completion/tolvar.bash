@@ -1,5 +1,5 @@
-# bash completion for tolvar and tolvar-decompile             -*- shell-script -*-
-# Installed under both names, so that bash-completion loads it for either
+# bash completion for tolvar, tolvar-decompile and tolvar-text -*- shell-script -*-
+# Installed under each command's name, so that bash-completion loads it for any
 # command; it needs nothing from bash-completion itself.
 
 # Completes in COMPREPLY the files that begin with cur: folders, and the
@@ -59,7 +59,7 @@ _tolvar_decompile()
         _tolvar_files "$cur" ""
         return
         ;;
-    -t | --text)
+    -t | --text | --keep-labels)
         _tolvar_files "$cur" ".txt"
         return
         ;;
@@ -74,11 +74,52 @@ _tolvar_decompile()
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -o --output -t --text
-            --text-id --offsets --graph -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
+            --text-id --keep-labels --offsets --graph -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
         return
     fi
     _tolvar_files "$cur" ".bin"
 }
 
+# tolvar-text: the command first, then its options and files.
+_tolvar_text()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev= command= word
+    [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        case $word in
+        extract | check | to-po | from-po) command=$word ;;
+        esac
+    done
+    case $prev in
+    -o | --output)
+        _tolvar_files "$cur" ""
+        return
+        ;;
+    -t | --text)
+        _tolvar_files "$cur" ".txt"
+        return
+        ;;
+    --text-id)
+        COMPREPLY=()
+        return
+        ;;
+    --diagnostics-format)
+        mapfile -t COMPREPLY < <(compgen -W 'classic gnu json' -- "$cur")
+        return
+        ;;
+    esac
+    if [[ $cur == -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -W '--u6 --se --md -t --text -o --output --text-id
+            -q --quiet --diagnostics-format -v --version -? --help' -- "$cur")
+    elif [ -z "$command" ]; then
+        mapfile -t COMPREPLY < <(compgen -W 'extract check to-po from-po' -- "$cur")
+    elif [ "$command" = from-po ]; then
+        _tolvar_files "$cur" ".po"
+    else
+        _tolvar_files "$cur" ".src"
+    fi
+}
+
 complete -F _tolvar tolvar
 complete -F _tolvar_decompile tolvar-decompile
+complete -F _tolvar_text tolvar-text

@@ -93,12 +93,14 @@ void seeds_of_case(Seeds& seeds, const Case& c)
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) {
             text = bytes.substr(0, 255);
             seeds.add("text_file", bytes);
+            seeds.add("text_tools", std::string(1, '\1') + bytes);
         }
     }
     for (const auto& [name, bytes] : c.files) {
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".src") == 0) {
             std::string header = {compile_flags(c.args), 0, static_cast<char>(text.size())};
             seeds.add("compile", header + text + bytes);
+            seeds.add("text_tools", std::string(1, '\0') + bytes);
             std::istringstream lines(bytes);
             for (std::string line; std::getline(lines, line);) {
                 size_t quote = line.find('"');
@@ -134,8 +136,13 @@ void seeds_of_examples(Seeds& seeds, const fs::path& examples)
         conv_free(conv);
         std::string header = {static_cast<char>(game_type), 0, 0};
         seeds.add("compile", header + source);
+        seeds.add("text_tools", std::string(1, '\0') + source +
+                                    (*texts != '\0' ? std::string(1, '\0') + text : ""));
         if (*texts != '\0') {
             seeds.add("text_file", text);
+            seeds.add("text_tools", std::string(1, '\1') + text);
+            seeds.add("text_tools", std::string(1, '\2') + text + std::string(1, '\0') +
+                                        "msgctxt \"T0077_0001\"\nmsgid \"Ysolde\"\nmsgstr \"Isolde\"\n");
         }
     }
     set_diag_file(nullptr);
@@ -204,7 +211,7 @@ int main(int argc, char** argv)
         return 2;
     }
     Seeds seeds{argv[3]};
-    for (const char* target : {"compile", "decompile", "text_literal", "text_file"}) {
+    for (const char* target : {"compile", "decompile", "text_literal", "text_file", "text_tools"}) {
         fs::create_directories(seeds.out / target);
     }
     for (const auto& entry : fs::directory_iterator(argv[1])) {

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile decompile text_literal text_file lsp_frames lsp_requests)
+[ ${#targets[@]} -gt 0 ] || targets=(compile decompile text_literal text_file text_tools lsp_frames lsp_requests)
 
 cmake --workflow --preset fuzz >/dev/null
 build=build/fuzz
@@ -16,7 +16,7 @@ build=build/fuzz
 for target in "${targets[@]}"; do
     dict=()
     case $target in
-    compile | text_literal) dict=(-dict="$build/seeds/compile.dict") ;;
+    compile | text_literal | text_tools) dict=(-dict="$build/seeds/compile.dict") ;;
     decompile) dict=(-dict="$build/seeds/decompile.dict") ;;
     esac
     mkdir -p "$build/corpus/$target" "$build/crashes/$target"

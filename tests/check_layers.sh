@@ -4,7 +4,7 @@
 # other than as folder/lower_case_name.h. The layers, lowest first (a
 # folder may include its own layer and those below it):
 #   0 support   1 isa   2 front, labels, context   3 parser
-#   4 codegen, decode   5 lsp (services built on the library)   6 driver
+#   4 codegen, decode   5 lsp, text_tools (services built on the library)   6 driver
 set -euo pipefail
 src="${1:-$(dirname "$0")/../src}"
 
@@ -15,7 +15,7 @@ layer_of() {
     front | labels | context) echo 2 ;;
     parser) echo 3 ;;
     codegen | decode) echo 4 ;;
-    lsp) echo 5 ;;
+    lsp | text_tools) echo 5 ;;
     driver) echo 6 ;;
     *) echo -1 ;;
     esac

@@ -1,4 +1,4 @@
-// Both tools, run in process on a realistic input, with the n-th allocation
+// The tools, run in process on a realistic input, with the n-th allocation
 // or the n-th read or write failing, for every n until the run succeeds:
 // each failure ends in one clear message and exit status 1, leaks nothing
 // (the sanitizer build checks) and leaves no output, no temporary file and
@@ -16,6 +16,7 @@
 
 #include "driver/decompile_driver.h"
 #include "driver/driver.h"
+#include "driver/text_driver.h"
 #include "support/faults.h"
 #include "test_support.h"
 
@@ -30,6 +31,7 @@ struct Tool {
 
 const Tool COMPILER = {"tolvar", tolvar::tolvar_main};
 const Tool DECOMPILER = {"tolvar-decompile", tolvar::decompile_main};
+const Tool TEXT_TOOL = {"tolvar-text", tolvar::text_main};
 
 std::set<std::string> files_in(const std::string& dir)
 {
@@ -198,6 +200,47 @@ TEST(FaultInjection, DecompilerKeepsTheOldOutputWhenAnyReadOrWriteFails)
     make_binary(ws);
     // The script and its texts are a pair: a failure anywhere keeps both.
     fail_every_io_call(DECOMPILER, ws, decompile_args(ws, "out.src"), {"out.src", "texts.txt"});
+}
+
+std::vector<std::string> extract_args(const Workspace& ws)
+{
+    return {"extract", "-t", ws.path("new.txt"), "-o", ws.path("out.src"), ws.path("oracle.src")};
+}
+
+std::vector<std::string> to_po_args(const Workspace& ws)
+{
+    return {"to-po", "-t", ws.path("oracle.txt"), "-o", ws.path("out.po"), ws.path("oracle.src")};
+}
+
+std::vector<std::string> from_po_args(const Workspace& ws)
+{
+    return {"from-po", "-t", ws.path("oracle.txt"), "-o", ws.path("out.txt"), ws.path("in.po")};
+}
+
+void make_po(const Workspace& ws)
+{
+    std::vector<std::string> args = to_po_args(ws);
+    args[4] = ws.path("in.po");
+    ASSERT_EQ(run_tool(TEXT_TOOL, args, tolvar::set_alloc_failure, 0).status, 0);
+}
+
+TEST(FaultInjection, TextToolFailsCleanlyAtEveryAllocation)
+{
+    Workspace ws;
+    make_po(ws);
+    fail_every_allocation(TEXT_TOOL, ws, extract_args(ws), "out.src", 20);
+    fail_every_allocation(TEXT_TOOL, ws, to_po_args(ws), "out.po", 5);
+    fail_every_allocation(TEXT_TOOL, ws, from_po_args(ws), "out.txt", 5);
+}
+
+TEST(FaultInjection, TextToolKeepsTheOldOutputWhenAnyReadOrWriteFails)
+{
+    Workspace ws(PADDING_LINES);
+    make_po(ws);
+    // The script and its texts are a pair, as the decompiler's.
+    fail_every_io_call(TEXT_TOOL, ws, extract_args(ws), {"out.src"});
+    fail_every_io_call(TEXT_TOOL, ws, to_po_args(ws), {"out.po"});
+    fail_every_io_call(TEXT_TOOL, ws, from_po_args(ws), {"out.txt"});
 }
 
 // A signal while either temporary file of the pair exists removes both and

@@ -264,6 +264,7 @@ int emit(const ByteCode& code, const Layout& layout, const DecompileOptions& opt
     w.script = &script.buffer;
     w.texts = code.texts_apart ? &texts.buffer : nullptr;
     w.text_id = options.text_id;
+    w.labels = options.labels;
     Emitter e{code, layout, options, w, *scratch, script, texts};
     emit_header(e);
     if (w.texts != nullptr) {

@@ -12,6 +12,8 @@
 
 namespace tolvar {
 
+struct TextLabelSource;
+
 struct DecompileOptions {
     int game = GAME_U6;
     bool offsets = false;         // a comment with offset and bytes on each line
@@ -20,6 +22,7 @@ struct DecompileOptions {
     int text_id = 0;              // the four hex digits of the text labels
     const char* input_name = "";  // for the opening comments
     const char* text_file_name = "";
+    const TextLabelSource* labels = nullptr;  // null: labels numbered from text_id
 };
 
 struct DecompileCounts {

@@ -109,17 +109,27 @@ void put_text_apart(ScriptWriter& w, int32_t offset, int32_t length, const char*
     }
     char label[11];
     next_text_label(w, label);
-    put(w, label, 1);
     if (w.texts == nullptr || w.failed) {
+        put(w, label, 1);
         return;
     }
+    size_t line_start = w.texts->size;
     char offset_text[8];
     format_hex(offset_text, static_cast<uint32_t>(offset), 8);
     w.failed = !buffer_append(*w.texts, label, 10) || !buffer_append(*w.texts, "\t", 1) ||
                !buffer_append(*w.texts, offset_text, 8) || !buffer_append(*w.texts, " ", 1) ||
                !buffer_append(*w.texts, where) || !buffer_append(*w.texts, "\t", 1);
+    size_t literal_start = w.texts->size;
     write_literal(*w.code, offset, length, w.texts, w.failed, region_open);
+    // The source sees the text as the file holds it; its label replaces the
+    // running one on both sides.
+    if (w.labels != nullptr && !w.failed &&
+        w.labels->label_for(w.labels->context, w.texts->data.get() + literal_start,
+                            w.texts->size - literal_start, label)) {
+        std::memcpy(w.texts->data.get() + line_start, label, 10);
+    }
     w.failed = w.failed || !buffer_append(*w.texts, "\n", 1);
+    put(w, label, 1);
 }
 
 void put_number(ScriptWriter& w, int32_t value)

@@ -18,13 +18,22 @@ inline constexpr int MAX_TEXT_FILE_LITERAL = 3900;
 // that the whole line stays well within the 4095 bytes a line may hold.
 inline constexpr int MAX_STATEMENT_TEXT = 3800;
 
+// Where the labels of texts written apart come from, when not from the
+// running numbers: asked once per text, in script order, with the quoted
+// text as the text file holds it (tolvar-decompile --keep-labels).
+struct TextLabelSource {
+    bool (*label_for)(void* context, const char* literal, size_t length, char label[11]);
+    void* context;
+};
+
 struct ScriptWriter {
     const ByteCode* code = nullptr;
-    ByteBuffer* script = nullptr;  // null: the writer only measures
-    ByteBuffer* texts = nullptr;   // the text file, when texts go apart
-    int text_id = 0;               // the label's four hex digits
-    int text_number = 0;           // the last label's running number
-    size_t line_length = 0;        // of the line being written
+    ByteBuffer* script = nullptr;             // null: the writer only measures
+    ByteBuffer* texts = nullptr;              // the text file, when texts go apart
+    int text_id = 0;                          // the label's four hex digits
+    int text_number = 0;                      // the last label's running number
+    const TextLabelSource* labels = nullptr;  // null: running numbers only
+    size_t line_length = 0;                   // of the line being written
     int line_tokens = 0;
     bool too_long = false;  // a text too long for the text file
     bool failed = false;    // out of memory (the message is printed)

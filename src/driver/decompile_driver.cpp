@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "decode/decompile.h"
+#include "decode/printer.h"
 #include "driver/driver.h"
 #include "isa/encoding.h"
 #include "support/byte_buffer.h"
@@ -14,8 +15,53 @@
 #include "support/file_target.h"
 #include "support/file_writer.h"
 #include "support/memory.h"
+#include "text_tools/old_labels.h"
+#include "text_tools/text_index.h"
+#include "text_tools/text_table.h"
 
 namespace tolvar {
+
+namespace {
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+}  // namespace
+
+int parse_text_id(const char* text)
+{
+    int value = 0;
+    for (int i = 0; i < 4; ++i) {
+        int digit = hex_value(text[i]);
+        if (digit < 0) {
+            return -1;
+        }
+        value = value * 16 + digit;
+    }
+    return text[4] == '\0' ? value : -1;
+}
+
+int text_id_from_name(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const char* p = slash != nullptr ? slash + 1 : path;
+    while (*p != '\0' && (*p < '0' || *p > '9')) {
+        ++p;
+    }
+    int value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = (value * 16 + (*p - '0')) & 0xFFFF;
+    }
+    return value;
+}
 
 namespace {
 
@@ -26,6 +72,7 @@ struct DecompileCommand {
     const char* output = nullptr;
     const char* text = nullptr;
     const char* text_id = nullptr;
+    const char* keep_labels = nullptr;  // an old text file whose labels texts keep
     DecompileOptions options;
 };
 
@@ -39,6 +86,7 @@ void print_decompile_usage()
     report_plain("        -o|--output FILE        write script to specified file\n");
     report_plain("        -t|--text   FILE        write texts to specified file\n");
     report_plain("           --text-id XXXX       text labels T<XXXX>_nnnn (4 hex digits)\n");
+    report_plain("           --keep-labels FILE   a text equal to one in FILE keeps its label\n");
     report_plain("           --offsets            show offset and bytes of each statement\n");
     report_plain(
         "           --graph              write a map of the conversation (Graphviz DOT)\n");
@@ -59,47 +107,6 @@ bool is(const char* arg, const char* short_name, const char* long_name)
 {
     return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
            std::strcmp(arg, long_name) == 0;
-}
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-
-// Four hexadecimal digits as a number, or -1.
-int parse_text_id(const char* text)
-{
-    int value = 0;
-    for (int i = 0; i < 4; ++i) {
-        int digit = hex_value(text[i]);
-        if (digit < 0) {
-            return -1;
-        }
-        value = value * 16 + digit;
-    }
-    return text[4] == '\0' ? value : -1;
-}
-
-// The default text id: the last four digits of the first number in the
-// file's name (npc77.bin gives 0077, as T0077_0001), else 0000.
-int text_id_from_name(const char* path)
-{
-    const char* slash = std::strrchr(path, '/');
-    const char* p = slash != nullptr ? slash + 1 : path;
-    while (*p != '\0' && (*p < '0' || *p > '9')) {
-        ++p;
-    }
-    int value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = (value * 16 + (*p - '0')) & 0xFFFF;
-    }
-    return value;
 }
 
 // The argument after an option that takes one, or null after the message.
@@ -137,6 +144,9 @@ int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
     } else if (is(arg, nullptr, "--text-id")) {
         cmd.text_id = option_value(argc, argv, i, "no text id");
         return cmd.text_id != nullptr ? 1 : 0;
+    } else if (is(arg, nullptr, "--keep-labels")) {
+        cmd.keep_labels = option_value(argc, argv, i, "no text filename");
+        return cmd.keep_labels != nullptr ? 1 : 0;
     } else if (is(arg, nullptr, "--offsets")) {
         cmd.options.offsets = true;
     } else if (is(arg, nullptr, "--graph")) {
@@ -165,8 +175,9 @@ int read_decompile_command(int argc, char** argv, DecompileCommand& cmd)
         report_error(-1, "binary filename not specified\n");
         return -1;
     }
-    if (cmd.text_id != nullptr && cmd.text == nullptr) {
-        report_error(-1, "--text-id needs --text\n");
+    if ((cmd.text_id != nullptr || cmd.keep_labels != nullptr) && cmd.text == nullptr) {
+        report_error(-1, "%s needs --text\n",
+                     cmd.text_id != nullptr ? "--text-id" : "--keep-labels");
         return -1;
     }
     if (cmd.options.graph && (cmd.text != nullptr || cmd.options.offsets)) {
@@ -189,8 +200,10 @@ int read_decompile_command(int argc, char** argv, DecompileCommand& cmd)
 // Neither output may destroy the input or the other output.
 int refuse_overwriting(const DecompileCommand& cmd)
 {
-    const char* pairs[][2] = {
-        {cmd.output, cmd.binary}, {cmd.text, cmd.binary}, {cmd.output, cmd.text}};
+    const char* pairs[][2] = {{cmd.output, cmd.binary},
+                              {cmd.text, cmd.binary},
+                              {cmd.output, cmd.text},
+                              {cmd.output, cmd.keep_labels}};
     for (const auto& pair : pairs) {
         if (same_file(pair[0], pair[1])) {
             report_error(4006, "'%s' is the same file as '%s'\n", pair[0], pair[1]);
@@ -232,7 +245,8 @@ int read_binary(const char* path, ByteBuffer& buffer)
             return -1;
         }
         size_t room = buffer.capacity - buffer.size;
-        size_t count = io_should_fail() ? 0 : std::fread(buffer.data.get() + buffer.size, 1, room, file.get());
+        size_t count =
+            io_should_fail() ? 0 : std::fread(buffer.data.get() + buffer.size, 1, room, file.get());
         buffer.size += count;
         if (count < room) {
             break;
@@ -306,6 +320,32 @@ bool write_stdout(void*, const char* bytes, size_t count)
     return ok;
 }
 
+// The labels of an old text file, for --keep-labels; read whole before
+// anything is written, since -t may name the same file.
+struct KeptLabels {
+    TextTable table;
+    OldLabels old;
+    TextLabelSource source{};
+};
+
+int keep_labels(const DecompileCommand& cmd, KeptLabels& kept, DecompileOptions& options)
+{
+    if (cmd.keep_labels == nullptr) {
+        return 0;
+    }
+    if (read_checked_text_table(cmd.keep_labels, kept.table) < 0) {
+        return -1;
+    }
+    int first = first_text_id(kept.table);
+    int id = cmd.text_id == nullptr && first >= 0 ? first : options.text_id;
+    if (!old_labels_index(kept.old, kept.table, id)) {
+        return -1;
+    }
+    kept.source = {old_labels_label_for, &kept.old};
+    options.labels = &kept.source;
+    return 0;
+}
+
 int run(const DecompileCommand& cmd)
 {
     set_diag_subject(cmd.binary);
@@ -313,16 +353,21 @@ int run(const DecompileCommand& cmd)
     if (read_binary(cmd.binary, binary) < 0) {
         return -1;
     }
-    report_info("decompile as %s, size=%zu\n", game_name(cmd.options.game), binary.size);
+    DecompileOptions options = cmd.options;
+    KeptLabels kept;
+    if (keep_labels(cmd, kept, options) < 0) {
+        return -1;
+    }
+    report_info("decompile as %s, size=%zu\n", game_name(options.game), binary.size);
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(binary.data.get());
     int32_t size = static_cast<int32_t>(binary.size);
     // Files are written whole, by the writer; standard output as it comes.
     bool streamed = cmd.output == nullptr && cmd.text == nullptr;
     Decompiled result;
     DecompileCounts counts;
-    int status = streamed ? decompile_to(bytes, size, cmd.options, TextSink{write_stdout, nullptr},
+    int status = streamed ? decompile_to(bytes, size, options, TextSink{write_stdout, nullptr},
                                          TextSink{}, counts)
-                          : decompile(bytes, size, cmd.options, result);
+                          : decompile(bytes, size, options, result);
     if (streamed && status == 0 && std::fflush(stdout) != 0) {
         report_error(4015, "can't write standard output\n");
         status = -1;

@@ -15,27 +15,24 @@ namespace tolvar {
 
 namespace {
 
-// Label, free comment, text.
-constexpr int FIELD_COUNT = 3;
-
 bool ends_field(char c)
 {
     return c == '\t' || c == '\r' || c == '\n';
 }
 
-// Cuts line in place at each field end; the line end, when there was one,
-// ends the last field. Returns the number of fields, at most FIELD_COUNT.
-int split_fields(char* line, bool line_end, char* fields[FIELD_COUNT])
+}  // namespace
+
+int split_text_fields(char* line, bool line_end, char* fields[TEXT_FIELD_COUNT])
 {
     int count = 0;
     char* p = line;
-    while (count < FIELD_COUNT) {
+    while (count < TEXT_FIELD_COUNT) {
         fields[count++] = p;
         while (*p != '\0' && !ends_field(*p)) {
             ++p;
         }
         if (*p == '\0') {
-            if (line_end && count < FIELD_COUNT) {
+            if (line_end && count < TEXT_FIELD_COUNT) {
                 fields[count++] = p;
             }
             break;
@@ -44,6 +41,8 @@ int split_fields(char* line, bool line_end, char* fields[FIELD_COUNT])
     }
     return count;
 }
+
+namespace {
 
 // The opening quote of the text field: where a text of the file stands, for
 // the messages about it (only worked out where they name columns).
@@ -79,10 +78,10 @@ int read_text_lines(ConvState& conv, FILE* file, const char* path)
         if (line[0] == ';' || line[0] == '#') {
             continue;
         }
-        char* fields[FIELD_COUNT];
+        char* fields[TEXT_FIELD_COUNT];
         // A NUL hides the line end behind it.
         bool line_end = reader.ended_by_newline && read == LINE_OK;
-        if (split_fields(line, line_end, fields) < FIELD_COUNT) {
+        if (split_text_fields(line, line_end, fields) < TEXT_FIELD_COUNT) {
             diag_say("a text line holds a label, a comment and a quoted text, separated by "
                      "tabs");
             report_error(537, "line %d: syntax error: '%s'\n", line_no, path);

@@ -145,6 +145,8 @@ void report_diagnostic(const Diagnostic& d);
 
 using DiagSink = void (*)(const Diagnostic& d, void* context);
 void set_diag_sink(DiagSink sink, void* context);
+// The sink installed now (null for none), to put back after borrowing it.
+DiagSink diag_sink(void** context);
 
 // The command's name, where a diagnostic is about no file.
 void set_diag_program(const char* name);

@@ -346,6 +346,12 @@ void set_diag_sink(DiagSink sink, void* context)
     sink_context = context;
 }
 
+DiagSink diag_sink(void** context)
+{
+    *context = sink_context;
+    return current_sink;
+}
+
 void set_diag_program(const char* name)
 {
     program = name;

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # The bash completion: what it offers in a folder of sample files, and that
 # its options are the ones each command accepts and lists in its usage.
-#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE
+#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE [TOLVAR-TEXT]
 set -euo pipefail
 completion=$(realpath "$1")
 declare -A binary=([tolvar]=$(realpath "$2") [tolvar-decompile]=$(realpath "$3"))
+commands=(tolvar tolvar-decompile)
+if [ $# -ge 4 ]; then
+    binary[tolvar-text]=$(realpath "$4")
+    commands+=(tolvar-text)
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -76,7 +81,15 @@ check '--offsets|--output' tolvar-decompile --o
 
 # Every option offered is accepted, and every option of the usage text is
 # offered.
-for command in tolvar tolvar-decompile; do
+if [ -n "${binary[tolvar-text]:-}" ]; then
+    check 'check|extract|from-po|to-po' tolvar-text ''
+    check 'old talks/|scripts/|talk.src|texts/' tolvar-text extract -t talk.txt ''
+    check 'old talks/|scripts/|talk.txt|texts/' tolvar-text to-po -t ''
+    check '-a|notes.md|old talks/|scripts/|talk.bin|talk.src|talk.txt|texts/' tolvar-text from-po ''
+    check '--text|--text-id' tolvar-text check --tex
+fi
+
+for command in "${commands[@]}"; do
     offered_options=" $(offered "$command" - | tr '|' ' ') "
     read -r -a options <<<"$offered_options"
     for option in "${options[@]}"; do
@@ -87,7 +100,7 @@ for command in tolvar tolvar-decompile; do
         fi
     done
     mapfile -t options < <("${binary[$command]}" --help 2>&1 | tail -n +2 |
-        grep -oE -- '-[-?A-Za-z0-9]+')
+        grep -oE -- '(^|[][ |])-[-?A-Za-z0-9]+' | sed 's/^[][ |]//')
     for option in "${options[@]}"; do
         if [[ $offered_options != *" $option "* ]]; then
             echo "FAIL: $command --help lists $option, which is not offered" >&2

@@ -34,13 +34,13 @@ cmp innkeeper.bin back.bin
 cmp oracle77.bin again.bin
 echo "installed commands: compiled, decompiled and compiled again to the same bytes"
 
-for command in tolvar tolvar-decompile; do
+for command in tolvar tolvar-decompile tolvar-text; do
     bash -c "source '$prefix/share/bash-completion/completions/$command' && complete -p $command" \
         >/dev/null
 done
 
 status=0
-for page in tolvar.1 tolvar-decompile.1 tolvar-lsp.1 tolvar-script.5; do
+for page in tolvar.1 tolvar-decompile.1 tolvar-lsp.1 tolvar-text.1 tolvar-script.5; do
     file="$prefix/share/man/man${page##*.}/$page.gz"
     if command -v groff >/dev/null; then
         if ! warnings=$(gzip -dc "$file" | groff -man -ww -z -Tutf8 2>&1) || [ -n "$warnings" ]; then
