@@ -27,7 +27,7 @@ set(TOLVAR_DATE ${year}-${month}-${day})
 # Manual pages carry the version and the date and are installed compressed,
 # as Debian wants them; man reads them so under any prefix.
 find_program(GZIP_EXE gzip REQUIRED)
-set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-text tolvar-lsp.1 tolvar-script.5)
+set(TOLVAR_MAN_PAGES tolvar.1 tolvar-decompile.1 tolvar-text.1 tolvar-lsp.1 tolvar-script.5)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
 set(man_archives)
 foreach(page IN LISTS TOLVAR_MAN_PAGES)
