@@ -458,23 +458,23 @@ int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks,
                      int32_t limit)
 {
     const uint8_t* b = code.bytes;
+    int32_t stop = limit < code.size - offset ? offset + limit : code.size;
     int32_t i = offset;
-    while (i < code.size && i - offset < limit) {
-        if (i > offset && stops_at(marks, stop_mask, i)) {
-            break;
-        }
+    while (i < stop) {
         if (TEXT_BYTES.text[b[i]]) {
             ++i;
-            continue;
+        } else {
+            int32_t end = b[i] == '{' ? region_end(code, i, marks, stop_mask) : -1;
+            // A region that would take the run past its limit is left for
+            // later, unless the run begins with it.
+            if (end < 0 || (end > stop && i > offset)) {
+                break;
+            }
+            i = end;
         }
-        uint8_t c = b[i];
-        int32_t end = c == '{' ? region_end(code, i, marks, stop_mask) : -1;
-        // A region that would take the run past its limit is left for
-        // later, unless the run begins with it.
-        if (end < 0 || (end - offset > limit && i > offset)) {
+        if (marks != nullptr && i < code.size && (marks[i] & stop_mask) != 0) {
             break;
         }
-        i = end;
     }
     return i;
 }
