@@ -347,13 +347,14 @@ bool eval_code_ahead(const ByteCode& code, int32_t pos)
     return std::memchr(code.bytes + pos, CODE_EVAL, static_cast<size_t>(reach)) != nullptr;
 }
 
-bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, bool look_ahead);
+bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, Parts* outer);
 
 // True when what follows a statement that ends at pos can begin an item
 // of code: a text, a 0 byte, a statement that decodes, a label, or the end
 // of the file.
-bool followed_well(const ByteCode& code, int32_t pos)
+bool followed_well(Parts& parts, int32_t pos)
 {
+    const ByteCode& code = parts.code;
     if (pos >= code.size || stops_at(code.marks, MARK_WANTED, pos)) {
         return true;
     }
@@ -362,7 +363,7 @@ bool followed_well(const ByteCode& code, int32_t pos)
         return true;
     }
     DecodedStatement next;
-    return decode_one(code, pos, next, false);
+    return decode_one(code, pos, next, &parts);
 }
 
 void keep_reading(DecodedStatement& to, const DecodedStatement& from)
@@ -383,7 +384,7 @@ bool decode_parts(Parts& parts, int i, int32_t pos)
         // go on with is the one a compile made; the first reading stands
         // when none does.
         parts.st.length = pos - parts.st.offset;
-        if (!parts.look_ahead || !parts.two_ways || followed_well(parts.code, pos)) {
+        if (!parts.look_ahead || !parts.two_ways || followed_well(parts, pos)) {
             return true;
         }
         if (!parts.found_first) {
@@ -507,12 +508,15 @@ int parts_of(const CodeInfo& row, ItemType* kinds)
 
 bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st)
 {
-    return decode_one(code, offset, st, true);
+    return decode_one(code, offset, st, nullptr);
 }
 
 namespace {
 
-bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, bool look_ahead)
+// Decodes the statement at offset. A statement decoded to look at what
+// follows another (outer) takes its steps from the other's and looks no
+// further itself; any other takes them from the file's budget.
+bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, Parts* outer)
 {
     const CodeInfo* row = row_of(code, code.bytes[offset]);
     if (row == nullptr || row->type != TYPE_STATEMENT) {
@@ -522,13 +526,16 @@ bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, bool
     st.offset = offset;
     st.node_count = 0;
     DecodedStatement first;  // filled only when a reading is found that nothing can follow
-    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS, first, look_ahead};
+    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS, first, outer == nullptr};
     parts.count = parts_of(*row, parts.kinds);
-    SearchBudget* budget = code.budget;
+    SearchBudget* budget = outer == nullptr ? code.budget : nullptr;
     if (budget != nullptr) {
         int64_t credit = budget->credit > 0 ? budget->credit : 0;
         parts.steps =
             (credit < MAX_STATEMENT_STEPS ? credit : MAX_STATEMENT_STEPS) + SPENT_BUDGET_STEPS;
+    }
+    if (outer != nullptr) {
+        parts.steps = outer->steps;
     }
     int64_t allowed = parts.steps;
     st.param_count = parts.count;
@@ -536,6 +543,9 @@ bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, bool
     if (!decoded && parts.found_first) {
         keep_reading(st, first);
         decoded = true;
+    }
+    if (outer != nullptr) {
+        outer->steps = parts.steps;
     }
     if (budget != nullptr) {
         int64_t used = allowed - (parts.steps > 0 ? parts.steps : 0);
