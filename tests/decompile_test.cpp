@@ -242,6 +242,8 @@ TEST(Decompile, NoInputIsSlow)
         "A4 D3 D4 D3 AB D4 B3 D2 D4 D4 01 9F D3 D4 D4 B3 01 D2 B4 B3 90 D3 A7",
         "BF D4 B2 D4 B3 A7 D2 B2 B2 B2 D4 B2",
         "D3 A4 D3 A7",
+        // Readings of two ways, each followed by a byte no item begins with.
+        "BF D4 B2 D4 B2 D4 B2 D4 B2 90 90 90 A7 02 BF D4 B3 A7 BF 02",
     };
     for (const char* chunk : crafted) {
         int64_t steps = search_steps(repeated(chunk, size));

@@ -64,7 +64,9 @@ struct Parts {
     int count;
     int64_t steps;            // left for this statement, shared by all its expressions
     DecodedStatement& first;  // the first reading found, when none fits what follows
+    bool look_ahead;          // a reading of two must fit what follows
     bool found_first = false;
+    bool two_ways = false;  // bytes met that read two ways
 };
 
 // Decodes parts from index i at pos; true when the whole statement did.
@@ -196,6 +198,8 @@ bool try_reduce(Machine& m, int32_t pos, const CodeInfo* row)
 bool step_before_variable(Machine& m, int32_t pos, int run)
 {
     uint8_t c = m.code.bytes[pos];
+    m.parts.two_ways =
+        m.parts.two_ways || (c == CODE_INT16 && run == 1) || (c == CODE_INT32 && run <= 3);
     if (c == CODE_INT16 && run == 1 && try_operand(m, pos, EXPR_INT16, 3)) {
         return true;
     }
@@ -277,6 +281,8 @@ bool decode_variable(Parts& parts, int i, int32_t pos)
 {
     const ByteCode& code = parts.code;
     const uint8_t* b = code.bytes;
+    parts.two_ways = parts.two_ways ||
+                     (b[pos] == CODE_INT32 && pos + 1 < code.size && is_variable_code(b[pos + 1]));
     if (b[pos] == CODE_INT32 && run_machine(parts, i, GOAL_DATA_VARIABLE, pos)) {
         return true;
     }
@@ -340,17 +346,23 @@ bool eval_code_ahead(const ByteCode& code, int32_t pos)
     return std::memchr(code.bytes + pos, CODE_EVAL, static_cast<size_t>(reach)) != nullptr;
 }
 
+bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, Parts* outer);
+
 // True when what follows a statement that ends at pos can begin an item
-// of code: a text, a 0 byte, a statement, a label, or the end of the file.
-bool followed_well(const ByteCode& code, int32_t pos)
+// of code: a text, a 0 byte, a statement that decodes, a label, or the end
+// of the file.
+bool followed_well(Parts& parts, int32_t pos)
 {
+    const ByteCode& code = parts.code;
     if (pos >= code.size || stops_at(code.marks, MARK_WANTED, pos)) {
         return true;
     }
     uint8_t c = code.bytes[pos];
-    const CodeInfo* row = row_of(code, c);
-    return c == 0 || c == '\t' || c == '\n' || c == '{' || is_plain_byte(c) ||
-           (row != nullptr && row->type == TYPE_STATEMENT);
+    if (c == 0 || c == '\t' || c == '\n' || c == '{' || is_plain_byte(c)) {
+        return true;
+    }
+    DecodedStatement next;
+    return decode_one(code, pos, next, &parts);
 }
 
 void keep_reading(DecodedStatement& to, const DecodedStatement& from)
@@ -371,7 +383,7 @@ bool decode_parts(Parts& parts, int i, int32_t pos)
         // go on with is the one a compile made; the first reading stands
         // when none does.
         parts.st.length = pos - parts.st.offset;
-        if (followed_well(parts.code, pos)) {
+        if (!parts.look_ahead || !parts.two_ways || followed_well(parts, pos)) {
             return true;
         }
         if (!parts.found_first) {
@@ -446,23 +458,23 @@ int32_t text_run_end(const ByteCode& code, int32_t offset, const uint8_t* marks,
                      int32_t limit)
 {
     const uint8_t* b = code.bytes;
+    int32_t stop = limit < code.size - offset ? offset + limit : code.size;
     int32_t i = offset;
-    while (i < code.size && i - offset < limit) {
-        if (i > offset && stops_at(marks, stop_mask, i)) {
-            break;
-        }
+    while (i < stop) {
         if (TEXT_BYTES.text[b[i]]) {
             ++i;
-            continue;
+        } else {
+            int32_t end = b[i] == '{' ? region_end(code, i, marks, stop_mask) : -1;
+            // A region that would take the run past its limit is left for
+            // later, unless the run begins with it.
+            if (end < 0 || (end > stop && i > offset)) {
+                break;
+            }
+            i = end;
         }
-        uint8_t c = b[i];
-        int32_t end = c == '{' ? region_end(code, i, marks, stop_mask) : -1;
-        // A region that would take the run past its limit is left for
-        // later, unless the run begins with it.
-        if (end < 0 || (end - offset > limit && i > offset)) {
+        if (marks != nullptr && i < code.size && (marks[i] & stop_mask) != 0) {
             break;
         }
-        i = end;
     }
     return i;
 }
@@ -495,6 +507,16 @@ int parts_of(const CodeInfo& row, ItemType* kinds)
 
 bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st)
 {
+    return decode_one(code, offset, st, nullptr);
+}
+
+namespace {
+
+// Decodes the statement at offset. A statement decoded to look at what
+// follows another (outer) takes its steps from the other's and looks no
+// further itself; any other takes them from the file's budget.
+bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, Parts* outer)
+{
     const CodeInfo* row = row_of(code, code.bytes[offset]);
     if (row == nullptr || row->type != TYPE_STATEMENT) {
         return false;
@@ -503,13 +525,16 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
     st.offset = offset;
     st.node_count = 0;
     DecodedStatement first;  // filled only when a reading is found that nothing can follow
-    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS, first};
+    Parts parts{code, st, {}, 0, MAX_STATEMENT_STEPS, first, outer == nullptr};
     parts.count = parts_of(*row, parts.kinds);
-    SearchBudget* budget = code.budget;
+    SearchBudget* budget = outer == nullptr ? code.budget : nullptr;
     if (budget != nullptr) {
         int64_t credit = budget->credit > 0 ? budget->credit : 0;
         parts.steps =
             (credit < MAX_STATEMENT_STEPS ? credit : MAX_STATEMENT_STEPS) + SPENT_BUDGET_STEPS;
+    }
+    if (outer != nullptr) {
+        parts.steps = outer->steps;
     }
     int64_t allowed = parts.steps;
     st.param_count = parts.count;
@@ -518,6 +543,9 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
         keep_reading(st, first);
         decoded = true;
     }
+    if (outer != nullptr) {
+        outer->steps = parts.steps;
+    }
     if (budget != nullptr) {
         int64_t used = allowed - (parts.steps > 0 ? parts.steps : 0);
         budget->credit -= used;
@@ -525,6 +553,8 @@ bool decode_statement(const ByteCode& code, int32_t offset, DecodedStatement& st
     }
     return decoded;
 }
+
+}  // namespace
 
 int statement_refs(const DecodedStatement& st, int32_t* refs, int max)
 {
