@@ -116,6 +116,21 @@ void seeds_of_case(Seeds& seeds, const Case& c)
     }
 }
 
+// A script as the body of a framed message, as an editor sends it.
+std::string frame(const std::string& script)
+{
+    std::string body = "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{"
+                       "\"textDocument\":{\"uri\":\"file:///a.src\",\"text\":\"";
+    for (unsigned char c : script.substr(0, 200)) {
+        body += c == '"' || c == '\\' ? std::string{'\\', static_cast<char>(c)}
+                : c == '\n'              ? std::string("\\n")
+                : c < 0x20 || c > 0x7E  ? std::string(" ")
+                                       : std::string(1, static_cast<char>(c));
+    }
+    body += "\"}}}";
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 void seeds_of_examples(Seeds& seeds, const fs::path& examples)
 {
     const std::pair<const char*, const char*> scripts[] = {
@@ -136,6 +151,8 @@ void seeds_of_examples(Seeds& seeds, const fs::path& examples)
         conv_free(conv);
         std::string header = {static_cast<char>(game_type), 0, 0};
         seeds.add("compile", header + source);
+        seeds.add("lsp_requests", std::string("\0\x35\x21", 3) + source);
+        seeds.add("lsp_frames", std::string(1, '\7') + frame(source));
         seeds.add("text_tools", std::string(1, '\0') + source +
                                     (*texts != '\0' ? std::string(1, '\0') + text : ""));
         if (*texts != '\0') {
@@ -211,7 +228,8 @@ int main(int argc, char** argv)
         return 2;
     }
     Seeds seeds{argv[3]};
-    for (const char* target : {"compile", "decompile", "text_literal", "text_file", "text_tools"}) {
+    for (const char* target : {"compile", "decompile", "text_literal", "text_file", "text_tools",
+                               "lsp_frames", "lsp_requests"}) {
         fs::create_directories(seeds.out / target);
     }
     for (const auto& entry : fs::directory_iterator(argv[1])) {
