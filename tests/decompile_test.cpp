@@ -270,6 +270,9 @@ TEST(Decompile, AmbiguousBytesComeBackAsStatements)
         // next expression begin where it does.
         {"A4 D4 B2 D4 A7 FB 90 A7 01 A7", "setf eval $var[212] + int16 64423, eval 1"},
         {"A4 D4 B2 A7 01 A7", "setf eval $var[212], eval 1"},
+        // The other reading ends at a text ("V") that a byte no item
+        // begins with follows.
+        {"BF D4 B2 D4 A7 56 08 91 81 A7", "portrait eval $var[212] > int16 22183 - 8"},
         // An index byte that looks like the eval code, a literal, a code.
         {"BF A7 B2 A7", "portrait eval $var[167]"},
         {"BF 01 B3 08 B2 86 A7", "portrait eval $str[1] == $var[8]"},

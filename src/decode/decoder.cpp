@@ -349,20 +349,32 @@ bool eval_code_ahead(const ByteCode& code, int32_t pos)
 bool decode_one(const ByteCode& code, int32_t offset, DecodedStatement& st, Parts* outer);
 
 // True when what follows a statement that ends at pos can begin an item
-// of code: a text, a 0 byte, a statement that decodes, a label, or the end
-// of the file.
+// of code: a 0 byte, a statement that decodes, a label, the end of the
+// file, or a text that one of these follows (a text ends at a code byte,
+// so a byte no item begins with after it shows the reading wrong).
 bool followed_well(Parts& parts, int32_t pos)
 {
     const ByteCode& code = parts.code;
-    if (pos >= code.size || stops_at(code.marks, MARK_WANTED, pos)) {
+    auto settled = [&](int32_t at) { return at >= code.size || stops_at(code.marks, MARK_WANTED, at); };
+    if (settled(pos)) {
         return true;
     }
     uint8_t c = code.bytes[pos];
-    if (c == 0 || c == '\t' || c == '\n' || c == '{' || is_plain_byte(c)) {
+    if (c == '\t' || c == '\n' || c == '{' || is_plain_byte(c)) {
+        int32_t end = text_run_end(code, pos, code.marks, MARK_WANTED, MAX_TEXT_PARAM);
+        // The scan costs steps, so crafted runs of such choices stay cheap.
+        parts.steps -= (end - pos) / 16;
+        if (end == pos || end - pos >= MAX_TEXT_PARAM || settled(end) || code.bytes[end] == '{') {
+            return true;
+        }
+        pos = end;
+        c = code.bytes[pos];
+    }
+    if (c == 0) {
         return true;
     }
     DecodedStatement next;
-    return decode_one(code, pos, next, &parts);
+    return parts.steps > 0 && decode_one(code, pos, next, &parts);
 }
 
 void keep_reading(DecodedStatement& to, const DecodedStatement& from)
