@@ -259,57 +259,6 @@ int read_binary(const char* path, ByteBuffer& buffer)
     return 0;
 }
 
-int write_to_stdout(const ByteBuffer& script)
-{
-    bool failed = io_should_fail();
-    failed = failed || (script.size > 0 &&
-                        std::fwrite(script.data.get(), 1, script.size, stdout) != script.size);
-    failed = std::fflush(stdout) != 0 || failed;
-    if (failed) {
-        report_error(4015, "can't write standard output\n");
-        return -1;
-    }
-    return 0;
-}
-
-int open_and_write(OutputFile& out, const char* name, const ByteBuffer& bytes, WriteCodes codes)
-{
-    return output_open(out, name, codes) < 0 ||
-                   output_write(out, reinterpret_cast<const uint8_t*>(bytes.data.get()),
-                                bytes.size) < 0
-               ? -1
-               : 0;
-}
-
-// The script and its texts belong together: both are written whole before
-// either replaces its old file, so a failure leaves the old pair.
-int write_outputs(const DecompileCommand& cmd, const Decompiled& result)
-{
-    OutputFile texts;
-    OutputFile script;
-    OutputFile* written[2];
-    int count = 0;
-    if (cmd.text != nullptr) {
-        report_info("write texts to '%s'\n", cmd.text);
-        if (open_and_write(texts, cmd.text, result.texts, {4013, 4014}) < 0) {
-            return -1;
-        }
-        written[count++] = &texts;
-    }
-    if (cmd.output == nullptr) {
-        if (write_to_stdout(result.script) < 0) {
-            return -1;
-        }
-    } else {
-        report_info("write script to '%s'\n", cmd.output);
-        if (open_and_write(script, cmd.output, result.script, {4011, 4012}) < 0) {
-            return -1;
-        }
-        written[count++] = &script;
-    }
-    return output_commit(written, count);
-}
-
 // Standard output takes the script as it is made.
 bool write_stdout(void*, const char* bytes, size_t count)
 {
@@ -318,6 +267,42 @@ bool write_stdout(void*, const char* bytes, size_t count)
         report_error(4015, "can't write standard output\n");
     }
     return ok;
+}
+
+// A file takes it as it is made too, into the writer's temporary file, so
+// no script is ever held whole.
+bool write_output(void* context, const char* bytes, size_t count)
+{
+    return output_write(*static_cast<OutputFile*>(context), reinterpret_cast<const uint8_t*>(bytes),
+                        count) == 0;
+}
+
+// The script and its texts belong together: both are written whole before
+// either replaces its old file, so a failure leaves the old pair.
+struct Outputs {
+    OutputFile texts;
+    OutputFile script;
+    OutputFile* written[2] = {};
+    int count = 0;
+};
+
+int open_outputs(const DecompileCommand& cmd, Outputs& out)
+{
+    if (cmd.text != nullptr) {
+        report_info("write texts to '%s'\n", cmd.text);
+        if (output_open(out.texts, cmd.text, {4013, 4014}) < 0) {
+            return -1;
+        }
+        out.written[out.count++] = &out.texts;
+    }
+    if (cmd.output != nullptr) {
+        report_info("write script to '%s'\n", cmd.output);
+        if (output_open(out.script, cmd.output, {4011, 4012}) < 0) {
+            return -1;
+        }
+        out.written[out.count++] = &out.script;
+    }
+    return 0;
 }
 
 // The labels of an old text file, for --keep-labels; read whole before
@@ -359,27 +344,27 @@ int run(const DecompileCommand& cmd)
         return -1;
     }
     report_info("decompile as %s, size=%zu\n", game_name(options.game), binary.size);
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(binary.data.get());
-    int32_t size = static_cast<int32_t>(binary.size);
-    // Files are written whole, by the writer; standard output as it comes.
-    bool streamed = cmd.output == nullptr && cmd.text == nullptr;
-    Decompiled result;
+    Outputs out;
+    if (open_outputs(cmd, out) < 0) {
+        return -1;
+    }
+    TextSink script = cmd.output != nullptr ? TextSink{write_output, &out.script}
+                                            : TextSink{write_stdout, nullptr};
+    TextSink texts = cmd.text != nullptr ? TextSink{write_output, &out.texts} : TextSink{};
     DecompileCounts counts;
-    int status = streamed ? decompile_to(bytes, size, options, TextSink{write_stdout, nullptr},
-                                         TextSink{}, counts)
-                          : decompile(bytes, size, options, result);
-    if (streamed && status == 0 && std::fflush(stdout) != 0) {
+    int status = decompile_to(reinterpret_cast<const uint8_t*>(binary.data.get()),
+                              static_cast<int32_t>(binary.size), options, script, texts, counts);
+    if (status == 0 && cmd.output == nullptr && std::fflush(stdout) != 0) {
         report_error(4015, "can't write standard output\n");
         status = -1;
     }
     if (status < 0) {
         return -1;
     }
-    int32_t raw_bytes = streamed ? counts.raw_bytes : result.raw_bytes;
-    if (raw_bytes > 0) {
-        report_warning(4100, "%d bytes written with .unknown.byte\n", raw_bytes);
+    if (counts.raw_bytes > 0) {
+        report_warning(4100, "%d bytes written with .unknown.byte\n", counts.raw_bytes);
     }
-    if (!streamed && write_outputs(cmd, result) < 0) {
+    if (output_commit(out.written, out.count) < 0) {
         return -1;
     }
     report_completed();
