@@ -307,7 +307,7 @@ void cut_item(Context& cx, Cut& cut)
                                               : code_item(cx, cut.pos);
     }
     Item& item = made.item;
-    item.state = state_before;
+    item.state = state_before & (CUT_IN_DATA | CUT_TEXT_TABLE);
     item.in_table = (cut.state & CUT_IN_DATA) != 0;
     if (item.kind == ITEM_STATEMENT) {  // cx.st holds it
         int32_t refs[MAX_REFS];
