@@ -26,6 +26,11 @@ int main(int argc, char** argv)
             }
         } else if (fs::exists(argv[i])) {
             files.push_back(argv[i]);
+        } else {
+            // As libFuzzer does: a corpus that is not there is a fault of
+            // the set-up, not an empty run.
+            std::fprintf(stderr, "No such file or directory: %s; exiting\n", argv[i]);
+            return 1;
         }
     }
     std::sort(files.begin(), files.end());
