@@ -4,10 +4,12 @@
 #include <unistd.h>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "decode/decompile.h"
 #include "decode/printer.h"
 #include "driver/driver.h"
+#include "driver/options.h"
 #include "isa/encoding.h"
 #include "support/byte_buffer.h"
 #include "support/diag.h"
@@ -103,25 +105,13 @@ void print_decompile_version()
                  TOLVAR_VERSION);
 }
 
-bool is(const char* arg, const char* short_name, const char* long_name)
-{
-    return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
-           std::strcmp(arg, long_name) == 0;
-}
-
-// The argument after an option that takes one, or null after the message.
-const char* option_value(int argc, char** argv, int& i, const char* missing)
-{
-    if (++i >= argc) {
-        report_error(-1, "%s\n", missing);
-        return nullptr;
-    }
-    return argv[i];
-}
-
 // One argument; 1 to go on, 0 to stop after a printed message.
 int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
 {
+    const ValueOption values[] = {{"-o", "--output", "no script filename", &cmd.output},
+                                  {"-t", "--text", "no text filename", &cmd.text},
+                                  {nullptr, "--text-id", "no text id", &cmd.text_id},
+                                  {nullptr, "--keep-labels", "no text filename", &cmd.keep_labels}};
     const char* arg = argv[i];
     if (arg[0] != '-') {
         if (cmd.binary != nullptr) {
@@ -129,29 +119,21 @@ int read_argument(int argc, char** argv, int& i, DecompileCommand& cmd)
             return 0;
         }
         cmd.binary = arg;
-    } else if (is(arg, "-?", "--help")) {
+    } else if (is_option(arg, "-?", "--help")) {
         print_decompile_usage();
         return 0;
-    } else if (is(arg, "-v", "--version")) {
+    } else if (is_option(arg, "-v", "--version")) {
         print_decompile_version();
         return 0;
-    } else if (is(arg, "-o", "--output")) {
-        cmd.output = option_value(argc, argv, i, "no script filename");
-        return cmd.output != nullptr ? 1 : 0;
-    } else if (is(arg, "-t", "--text")) {
-        cmd.text = option_value(argc, argv, i, "no text filename");
-        return cmd.text != nullptr ? 1 : 0;
-    } else if (is(arg, nullptr, "--text-id")) {
-        cmd.text_id = option_value(argc, argv, i, "no text id");
-        return cmd.text_id != nullptr ? 1 : 0;
-    } else if (is(arg, nullptr, "--keep-labels")) {
-        cmd.keep_labels = option_value(argc, argv, i, "no text filename");
-        return cmd.keep_labels != nullptr ? 1 : 0;
-    } else if (is(arg, nullptr, "--offsets")) {
+    } else if (int taken = read_value_option(argc, argv, i, values, std::size(values));
+               taken >= 0) {
+        return taken;
+    } else if (is_option(arg, nullptr, "--offsets")) {
         cmd.options.offsets = true;
-    } else if (is(arg, nullptr, "--graph")) {
+    } else if (is_option(arg, nullptr, "--graph")) {
         cmd.options.graph = true;
-    } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
+    } else if (is_option(arg, nullptr, "--u6") || is_option(arg, nullptr, "--se") ||
+               is_option(arg, nullptr, "--md")) {
         cmd.options.game = arg[2] == 'u' ? GAME_U6 : (arg[2] == 's' ? GAME_SE : GAME_MD);
     } else if (int used = read_diag_option(argc, argv, i); used != 0) {
         i += used - 1;

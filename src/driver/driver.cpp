@@ -4,9 +4,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "codegen/output.h"
 #include "driver/compile.h"
+#include "driver/options.h"
 #include "front/text_file.h"
 #include "support/diag.h"
 #include "support/file_target.h"
@@ -40,12 +42,6 @@ void print_version()
 }
 
 namespace {
-
-bool is(const char* arg, const char* short_name, const char* long_name)
-{
-    return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
-           std::strcmp(arg, long_name) == 0;
-}
 
 bool refuse_if_same(const char* written, const char* other)
 {
@@ -135,6 +131,9 @@ int compile(ConvState& conv, const CommandLine& cmd, std::unique_ptr<char[]>& bu
 
 int read_command_line(int argc, char** argv, CommandLine& cmd)
 {
+    const ValueOption values[] = {{"-o", "--output", "no binary filename", &cmd.output},
+                                  {"-t", "--text", "no text filename", &cmd.text},
+                                  {"-E", "--error", "no error filename", &cmd.error}};
     int plain_allowed = 1;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -145,32 +144,19 @@ int read_command_line(int argc, char** argv, CommandLine& cmd)
             }
             cmd.source = arg;
             --plain_allowed;
-        } else if (is(arg, "-?", "--help")) {
+        } else if (is_option(arg, "-?", "--help")) {
             print_usage();
             return -1;
-        } else if (is(arg, "-v", "--version")) {
+        } else if (is_option(arg, "-v", "--version")) {
             print_version();
             return -1;
-        } else if (is(arg, "-V", "--verbose")) {
+        } else if (is_option(arg, "-V", "--verbose")) {
             ++verbose_level;
-        } else if (is(arg, "-o", "--output")) {
-            if (++i >= argc) {
-                report_error(-1, "no binary filename\n");
+        } else if (int taken = read_value_option(argc, argv, i, values, std::size(values));
+                   taken >= 0) {
+            if (taken == 0) {
                 return -1;
             }
-            cmd.output = argv[i];
-        } else if (is(arg, "-t", "--text")) {
-            if (++i >= argc) {
-                report_error(-1, "no text filename\n");
-                return -1;
-            }
-            cmd.text = argv[i];
-        } else if (is(arg, "-E", "--error")) {
-            if (++i >= argc) {
-                report_error(-1, "no error filename\n");
-                return -1;
-            }
-            cmd.error = argv[i];
         } else if (int used = read_diag_option(argc, argv, i); used != 0) {
             if (used < 0) {
                 return -1;

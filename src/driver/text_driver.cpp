@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "driver/decompile_driver.h"
 #include "driver/driver.h"
+#include "driver/options.h"
 #include "support/diag.h"
 #include "support/faults.h"
 #include "support/file_target.h"
@@ -77,12 +79,6 @@ void print_text_version()
     report_plain("tolvar-text - Dovadi VI converse text tool version %s\n", TOLVAR_VERSION);
 }
 
-bool is(const char* arg, const char* short_name, const char* long_name)
-{
-    return (short_name != nullptr && std::strcmp(arg, short_name) == 0) ||
-           std::strcmp(arg, long_name) == 0;
-}
-
 TextCommand command_named(const char* name)
 {
     static const struct {
@@ -100,20 +96,13 @@ TextCommand command_named(const char* name)
     return COMMAND_NONE;
 }
 
-// The argument after an option that takes one, or null after the message.
-const char* option_value(int argc, char** argv, int& i, const char* missing)
-{
-    if (++i >= argc) {
-        report_error(-1, "%s\n", missing);
-        return nullptr;
-    }
-    return argv[i];
-}
-
 // One argument; 1 to go on, 0 to stop (after a message, the usage text or
 // the banner).
 int read_argument(int argc, char** argv, int& i, TextCommandLine& cmd)
 {
+    const ValueOption values[] = {{"-o", "--output", "no output filename", &cmd.output},
+                                  {"-t", "--text", "no text filename", &cmd.text},
+                                  {nullptr, "--text-id", "no text id", &cmd.text_id}};
     const char* arg = argv[i];
     if (arg[0] != '-' || arg[1] == '\0') {
         if (cmd.command == COMMAND_NONE) {
@@ -128,22 +117,17 @@ int read_argument(int argc, char** argv, int& i, TextCommandLine& cmd)
         } else {
             cmd.files[cmd.file_count++] = arg;
         }
-    } else if (is(arg, "-?", "--help")) {
+    } else if (is_option(arg, "-?", "--help")) {
         print_text_usage();
         return 0;
-    } else if (is(arg, "-v", "--version")) {
+    } else if (is_option(arg, "-v", "--version")) {
         print_text_version();
         return 0;
-    } else if (is(arg, "-o", "--output")) {
-        cmd.output = option_value(argc, argv, i, "no output filename");
-        return cmd.output != nullptr ? 1 : 0;
-    } else if (is(arg, "-t", "--text")) {
-        cmd.text = option_value(argc, argv, i, "no text filename");
-        return cmd.text != nullptr ? 1 : 0;
-    } else if (is(arg, nullptr, "--text-id")) {
-        cmd.text_id = option_value(argc, argv, i, "no text id");
-        return cmd.text_id != nullptr ? 1 : 0;
-    } else if (is(arg, nullptr, "--u6") || is(arg, nullptr, "--se") || is(arg, nullptr, "--md")) {
+    } else if (int taken = read_value_option(argc, argv, i, values, std::size(values));
+               taken >= 0) {
+        return taken;
+    } else if (is_option(arg, nullptr, "--u6") || is_option(arg, nullptr, "--se") ||
+               is_option(arg, nullptr, "--md")) {
         apply_option(arg, std::strlen(arg), false);
     } else if (int used = read_diag_option(argc, argv, i); used != 0) {
         i += used - 1;
