@@ -8,10 +8,8 @@ cd "$(dirname "$0")/.."
 cmake --preset release >/dev/null
 cmake --build --preset release --target tolvar-lsp tolvar_scriptgen >/dev/null
 work=build/release/lsp-bench
-mkdir -p "$work"
-if [ ! -d "$work/node_modules" ] || ! cmp -s tests/lsp/package-lock.json "$work/package-lock.json"; then
-    cp tests/lsp/package.json tests/lsp/package-lock.json "$work/"
-    (cd "$work" && npm ci --no-audit --no-fund --loglevel=error)
-fi
+# shellcheck source=../tests/grammar/npm_packages.sh
+source tests/grammar/npm_packages.sh
+npm_packages "language server benchmark" tests/lsp "$work"
 NODE_PATH="$work/node_modules" node bench/lsp_bench.js build/release/tolvar-lsp \
     build/release/tolvar_scriptgen "$@"

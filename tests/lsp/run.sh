@@ -9,25 +9,9 @@ work=$1
 server=$2
 compiler=$3
 
-if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
-    echo "language server test skipped: it needs node (18 or later) and npm" >&2
-    exit 77
-fi
-if [ "$(node -p 'process.versions.node.split(".")[0]')" -lt 18 ]; then
-    echo "language server test skipped: node $(node --version) is older than 18" >&2
-    exit 77
-fi
-
-mkdir -p "$work"
-if [ ! -d "$work/node_modules" ] || ! cmp -s "$here/package-lock.json" "$work/package-lock.json"; then
-    rm -f "$work/package-lock.json"
-    cp "$here/package.json" "$here/package-lock.json" "$work/"
-    if ! (cd "$work" && npm ci --no-audit --no-fund --loglevel=error); then
-        rm -f "$work/package-lock.json"
-        echo "language server test skipped: npm ci failed (is the npm registry reachable?)" >&2
-        exit 77
-    fi
-fi
+# shellcheck source=../grammar/npm_packages.sh
+source "$here/../grammar/npm_packages.sh"
+npm_packages "language server test" "$here" "$work"
 
 NODE_PATH="$work/node_modules" TOLVAR_LSP="$server" TOLVAR="$compiler" TOLVAR_EXAMPLES="$here/../../examples" \
     node --test "$here/lsp.test.js"
