@@ -129,15 +129,26 @@ struct Target {
     std::string name;  // of the word
 };
 
-bool find_target(Server& server, const Json& params, Target& target)
+Document* document_of(Server& server, const Json& params)
 {
     const Json* item = member(params, "textDocument");
-    const Json* position = member(params, "position");
     std::string uri;
+    if (item == nullptr || !read_string(*item, "uri", uri)) {
+        return nullptr;
+    }
+    return find_document(server, uri);
+}
+
+// The word at the request's position; false, with error set, when the
+// request names no open document or no place in it.
+bool find_target(Server& server, const Json& params, Target& target, int& error)
+{
+    const Json* position = member(params, "position");
     size_t byte = 0;
-    if (item == nullptr || position == nullptr || !read_string(*item, "uri", uri) ||
-        (target.doc = find_document(server, uri)) == nullptr ||
+    target.doc = document_of(server, params);
+    if (target.doc == nullptr || position == nullptr ||
         !read_position(server, *target.doc, *position, target.line, byte)) {
+        error = ERROR_INVALID_PARAMS;
         return false;
     }
     target.text = document_line(*target.doc, target.line);
@@ -147,16 +158,6 @@ bool find_target(Server& server, const Json& params, Target& target)
         target.name = target.text.substr(target.word->start, target.word->end - target.word->start);
     }
     return true;
-}
-
-Document* document_of(Server& server, const Json& params)
-{
-    const Json* item = member(params, "textDocument");
-    std::string uri;
-    if (item == nullptr || !read_string(*item, "uri", uri)) {
-        return nullptr;
-    }
-    return find_document(server, uri);
 }
 
 const LabelOffset* find_label(const Analysis& analysis, const std::string& name)
@@ -230,8 +231,7 @@ bool usable_label_name(const std::string& name)
 Json hover(Server& server, const Json& params, int& error)
 {
     Target target;
-    if (!find_target(server, params, target)) {
-        error = ERROR_INVALID_PARAMS;
+    if (!find_target(server, params, target, error)) {
         return nullptr;
     }
     if (target.word == nullptr) {
@@ -263,8 +263,7 @@ Json hover(Server& server, const Json& params, int& error)
 Json definition(Server& server, const Json& params, int& error)
 {
     Target target;
-    if (!find_target(server, params, target)) {
-        error = ERROR_INVALID_PARAMS;
+    if (!find_target(server, params, target, error)) {
         return nullptr;
     }
     if (target.word == nullptr) {
@@ -289,8 +288,7 @@ Json definition(Server& server, const Json& params, int& error)
 Json references(Server& server, const Json& params, int& error)
 {
     Target target;
-    if (!find_target(server, params, target)) {
-        error = ERROR_INVALID_PARAMS;
+    if (!find_target(server, params, target, error)) {
         return nullptr;
     }
     const Json* context = member(params, "context");
@@ -318,7 +316,10 @@ Json rename(Server& server, const Json& params, int& error)
 {
     Target target;
     std::string new_name;
-    if (!find_target(server, params, target) || !read_string(params, "newName", new_name)) {
+    if (!find_target(server, params, target, error)) {
+        return nullptr;
+    }
+    if (!read_string(params, "newName", new_name)) {
         error = ERROR_INVALID_PARAMS;
         return nullptr;
     }
