@@ -14,6 +14,7 @@
 #include "test_support.h"
 
 namespace fs = std::filesystem;
+using tolvar_test::compiled;
 using tolvar_test::hex_dump;
 using tolvar_test::round_trip;
 using tolvar_test::RoundTrip;
@@ -75,14 +76,6 @@ std::string from_hex(const std::string& hex)
         bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     }
     return bytes;
-}
-
-std::string compiled(const std::string& script)
-{
-    std::string binary;
-    std::string messages;
-    EXPECT_TRUE(tolvar_test::compile_script(script, nullptr, binary, &messages)) << messages;
-    return binary;
 }
 
 bool has_line(const std::string& script, const std::string& line)

@@ -15,6 +15,8 @@
 
 namespace fs = std::filesystem;
 
+using tolvar_test::compiled;
+
 namespace {
 
 std::string graph_of(const std::string& bytes, int game)
@@ -30,14 +32,6 @@ std::string graph_of(const std::string& bytes, int game)
               0);
     return out.script.size == 0 ? std::string()
                                 : std::string(out.script.data.get(), out.script.size);
-}
-
-std::string compiled(const std::string& script)
-{
-    std::string binary;
-    std::string messages;
-    EXPECT_TRUE(tolvar_test::compile_script(script, nullptr, binary, &messages)) << messages;
-    return binary;
 }
 
 bool has(const std::string& text, const std::string& part)

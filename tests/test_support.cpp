@@ -7,6 +7,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "round_trip.h"
 #include "support/diag.h"
 #include "support/memory.h"
 #include "support/settings.h"
@@ -85,6 +88,14 @@ std::string read_whole_file(const std::string& path)
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+std::string compiled(const std::string& script)
+{
+    std::string binary;
+    std::string messages;
+    EXPECT_TRUE(compile_script(script, nullptr, binary, &messages)) << messages;
+    return binary;
 }
 
 }  // namespace tolvar_test

@@ -47,4 +47,8 @@ private:
 
 std::string read_whole_file(const std::string& path);
 
+// The byte-code of a script that must compile (a test failure, with the
+// compiler's messages, when it does not).
+std::string compiled(const std::string& script);
+
 }  // namespace tolvar_test
