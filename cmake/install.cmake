@@ -52,8 +52,8 @@ add_custom_command(OUTPUT ${doc_dir}/changelog.gz
   VERBATIM)
 add_custom_target(changelog ALL DEPENDS ${doc_dir}/changelog.gz)
 
-# bash-completion loads a file by the command's name: one file, three names.
-foreach(command tolvar tolvar-decompile tolvar-text)
+# bash-completion loads a file by the command's name: one file, four names.
+foreach(command tolvar tolvar-decompile tolvar-text tolvar-lsp)
   install(FILES completion/tolvar.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${command})
 endforeach()

@@ -1,4 +1,4 @@
-# bash completion for tolvar, tolvar-decompile and tolvar-text -*- shell-script -*-
+# bash completion for tolvar, tolvar-decompile, tolvar-text and tolvar-lsp -*- shell-script -*-
 # Installed under each command's name, so that bash-completion loads it for any
 # command; it needs nothing from bash-completion itself.
 
@@ -120,6 +120,13 @@ _tolvar_text()
     fi
 }
 
+# tolvar-lsp: started by an editor, it takes options only.
+_tolvar_lsp()
+{
+    mapfile -t COMPREPLY < <(compgen -W '--stdio -v --version -? --help' -- "${COMP_WORDS[COMP_CWORD]}")
+}
+
 complete -F _tolvar tolvar
 complete -F _tolvar_decompile tolvar-decompile
 complete -F _tolvar_text tolvar-text
+complete -F _tolvar_lsp tolvar-lsp

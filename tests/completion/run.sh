@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The bash completion: what it offers in a folder of sample files, and that
 # its options are the ones each command accepts and lists in its usage.
-#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE [TOLVAR-TEXT]
+#   run.sh COMPLETION-FILE TOLVAR TOLVAR-DECOMPILE [TOLVAR-TEXT [TOLVAR-LSP]]
 set -euo pipefail
 completion=$(realpath "$1")
 declare -A binary=([tolvar]=$(realpath "$2") [tolvar-decompile]=$(realpath "$3"))
@@ -9,6 +9,10 @@ commands=(tolvar tolvar-decompile)
 if [ $# -ge 4 ]; then
     binary[tolvar-text]=$(realpath "$4")
     commands+=(tolvar-text)
+fi
+if [ $# -ge 5 ]; then
+    binary[tolvar-lsp]=$(realpath "$5")
+    commands+=(tolvar-lsp)
 fi
 
 work=$(mktemp -d)
@@ -87,6 +91,10 @@ if [ -n "${binary[tolvar-text]:-}" ]; then
     check 'old talks/|scripts/|talk.txt|texts/' tolvar-text to-po -t ''
     check '-a|notes.md|old talks/|scripts/|talk.bin|talk.src|talk.txt|texts/' tolvar-text from-po ''
     check '--text|--text-id' tolvar-text check --tex
+fi
+if [ -n "${binary[tolvar-lsp]:-}" ]; then
+    check '--stdio' tolvar-lsp --s
+    check '' tolvar-lsp talk
 fi
 
 for command in "${commands[@]}"; do

@@ -34,7 +34,7 @@ cmp innkeeper.bin back.bin
 cmp oracle77.bin again.bin
 echo "installed commands: compiled, decompiled and compiled again to the same bytes"
 
-for command in tolvar tolvar-decompile tolvar-text; do
+for command in tolvar tolvar-decompile tolvar-text tolvar-lsp; do
     bash -c "source '$prefix/share/bash-completion/completions/$command' && complete -p $command" \
         >/dev/null
 done
